@@ -1,0 +1,131 @@
+#include "config/rd_wr_ini.h"
+
+#include "config/cp1251.h"
+#include "config/profile.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+const QByteArray kCurr = "CURR_PAR";
+const QByteArray kDir = "DIR_CONN_PAR";
+const QByteArray kEth = "ETHERNET_CONN_PAR";
+const QByteArray kAbonents = "ABONENTS_CURR_PAR";
+
+QByteArray abonentSection(int index)
+{
+    return "ETHERNET_ABONENT_" + QByteArray::number(index + 1);
+}
+
+} // namespace
+
+ConnSettingsState& ConnSet()
+{
+    static ConnSettingsState state;
+    return state;
+}
+
+qint32 AddressToInt(const std::array<quint8, 4>& ip)
+{
+    const quint32 v = quint32(ip[0]) | quint32(ip[1]) << 8 | quint32(ip[2]) << 16 |
+                      quint32(ip[3]) << 24;
+    return static_cast<qint32>(v);
+}
+
+std::array<quint8, 4> IntToAddress(qint32 v)
+{
+    const auto u = static_cast<quint32>(v);
+    return {quint8(u), quint8(u >> 8), quint8(u >> 16), quint8(u >> 24)};
+}
+
+QString AbonentName(const Abonent& a)
+{
+    const char* p = a.user_name.data();
+    return fromCp1251(QByteArray(p, int(qstrnlen(p, a.user_name.size()))));
+}
+
+void SetAbonentName(Abonent& a, const QByteArray& cp1251Name)
+{
+    a.user_name.fill(0);
+    // The name ends at its first zero byte and holds at most 49 bytes.
+    const int len = std::min<int>(int(qstrnlen(cp1251Name.constData(), cp1251Name.size())),
+                                  kAbonentNameSize - 1);
+    std::memcpy(a.user_name.data(), cp1251Name.constData(), size_t(len));
+}
+
+const Abonent* CurrentAbonent(const ConnSettings& s)
+{
+    const int used = std::min<int>(s.book.users_num, kMaxAbonents);
+    if (s.book.user_index >= used)
+        return nullptr;
+    return &s.book.abonents[s.book.user_index];
+}
+
+void ReadConnSettings(ConnSettingsState& state, const QString& path)
+{
+    IniFile ini;
+    ini.load(path); // a file that cannot be read is taken as one with every key missing
+    ConnSettings s;
+    s.Conn_Prz = quint8(ini.readInt(kCurr, "Conn_Prz", 0));
+    s.COMPort = quint8(ini.readInt(kDir, "COMPort", 1));
+    s.Rate = ini.readInt(kDir, "Rate", 9600);
+    s.Repeat = quint8(ini.readInt(kDir, "Repeat", 1));
+    s.TimeOut = ini.readInt(kDir, "TimeOut", 100);
+    s.WaitTime = ini.readInt(kDir, "WaitTime", 2);
+    s.EthRepeat = 10;
+    s.book.users_num = quint8(std::min(ini.readInt(kAbonents, "users_num", 0) & 0xFF,
+                                       kMaxAbonents));
+    s.book.user_index = quint8(ini.readInt(kAbonents, "user_index", 0));
+    s.book.sort_prz = quint8(ini.readInt(kAbonents, "sort_prz", 0));
+    for (int i = 0; i < s.book.users_num; ++i) {
+        Abonent& a = s.book.abonents[i];
+        const QByteArray section = abonentSection(i);
+        SetAbonentName(a, ini.readString(section, "user_name"));
+        a.ip_adr = IntToAddress(ini.readInt(section, "ip_adr", 0));
+        a.port = ini.readInt(section, "port", kDefaultAbonentPort);
+    }
+    state.cur = s;
+    state.saved = s;
+}
+
+bool WriteConnSettings(ConnSettingsState& state, const QString& path, QString* error)
+{
+    const ConnSettings& s = state.cur;
+    if (s == state.saved)
+        return true;
+    IniFile ini;
+    if (!ini.load(path, error)) {
+        // Writing without the old contents would lose the sections we do not own.
+        if (error)
+            *error = UnableToWriteText(path) + QLatin1Char('\n') + *error;
+        return false;
+    }
+    ini.setInt(kCurr, "Conn_Prz", s.Conn_Prz);
+    if (!s.serialGroupEquals(state.saved)) {
+        ini.setInt(kDir, "COMPort", s.COMPort);
+        ini.setInt(kDir, "Rate", s.Rate);
+        ini.setInt(kDir, "Repeat", s.Repeat);
+        ini.setInt(kDir, "TimeOut", s.TimeOut);
+        ini.setInt(kDir, "WaitTime", s.WaitTime);
+    }
+    if (!s.ethernetGroupEquals(state.saved)) {
+        ini.setInt(kEth, "Repeat", s.EthRepeat);
+        ini.setInt(kAbonents, "users_num", s.book.users_num);
+        ini.setInt(kAbonents, "user_index", s.book.user_index);
+        ini.setInt(kAbonents, "sort_prz", s.book.sort_prz);
+        const int used = std::min<int>(s.book.users_num, kMaxAbonents);
+        for (int i = 0; i < used; ++i) {
+            const Abonent& a = s.book.abonents[i];
+            const QByteArray section = abonentSection(i);
+            const char* name = a.user_name.data();
+            ini.setValue(section, "user_name", QByteArray(name, int(qstrnlen(name, a.user_name.size()))));
+            ini.setInt(section, "ip_adr", AddressToInt(a.ip_adr));
+            ini.setInt(section, "port", a.port);
+        }
+    }
+    if (!ini.save(path, error))
+        return false;
+    state.saved = s;
+    return true;
+}

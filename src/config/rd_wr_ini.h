@@ -1,0 +1,94 @@
+#pragma once
+// The connection settings: link type, serial exchange settings and the abonent book, kept in
+// qel_conn.ini, with the copy taken at the last read or write that decides what a write does.
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+constexpr int kMaxAbonents = 200;
+constexpr int kAbonentNameSize = 50; // 49 characters and the terminating zero
+constexpr qint32 kDefaultAbonentPort = 50000;
+
+struct Abonent {
+    std::array<char, kAbonentNameSize> user_name{}; // Windows-1251, zero-terminated
+    std::array<quint8, 4> ip_adr{};                 // first octet first
+    qint32 port = 0;
+
+    bool operator==(const Abonent& o) const
+    {
+        return user_name == o.user_name && ip_adr == o.ip_adr && port == o.port;
+    }
+    bool operator!=(const Abonent& o) const { return !(*this == o); }
+};
+
+struct AbonentBook {
+    quint8 users_num = 0;
+    quint8 user_index = 0;
+    quint8 sort_prz = 0; // 0 by name, 1 by address
+    std::array<Abonent, kMaxAbonents> abonents{};
+
+    bool operator==(const AbonentBook& o) const
+    {
+        return users_num == o.users_num && user_index == o.user_index &&
+               sort_prz == o.sort_prz && abonents == o.abonents;
+    }
+    bool operator!=(const AbonentBook& o) const { return !(*this == o); }
+};
+
+struct ConnSettings {
+    quint8 Conn_Prz = 0; // 0 direct serial link, 1 Ethernet
+    // Serial group.
+    quint8 COMPort = 0;
+    qint32 Rate = 0;
+    quint8 Repeat = 0;
+    qint32 TimeOut = 0;  // ms between reply bytes
+    qint32 WaitTime = 0; // s to the first reply byte
+    // Ethernet group.
+    AbonentBook book;
+    quint8 EthRepeat = 0;
+
+    bool serialGroupEquals(const ConnSettings& o) const
+    {
+        return COMPort == o.COMPort && Rate == o.Rate && Repeat == o.Repeat &&
+               TimeOut == o.TimeOut && WaitTime == o.WaitTime;
+    }
+    bool ethernetGroupEquals(const ConnSettings& o) const
+    {
+        return book == o.book && EthRepeat == o.EthRepeat;
+    }
+    bool operator==(const ConnSettings& o) const
+    {
+        return Conn_Prz == o.Conn_Prz && serialGroupEquals(o) && ethernetGroupEquals(o);
+    }
+    bool operator!=(const ConnSettings& o) const { return !(*this == o); }
+};
+
+// The process-wide connection settings and the copy taken at the last read or write.
+struct ConnSettingsState {
+    ConnSettings cur;
+    ConnSettings saved;
+};
+ConnSettingsState& ConnSet();
+
+// Reads the settings file into state.cur (missing file, keys or bad values give the
+// defaults; users_num is cut to the 200 records the book holds) and takes the saved copy.
+void ReadConnSettings(ConnSettingsState& state, const QString& path);
+
+// Writes the groups of state.cur that differ from the saved copy, in one atomic file
+// replacement, and takes the saved copy. Nothing to write: the file is not opened. On
+// failure the file is left as it was, the saved copy is not refreshed, *error reads
+// "Unable to write to <path>" (and the reason), and false is returned.
+bool WriteConnSettings(ConnSettingsState& state, const QString& path, QString* error = nullptr);
+
+// The abonent that user_index chooses, or none when the index is outside the used records.
+const Abonent* CurrentAbonent(const ConnSettings& s);
+
+// The name of an abonent as text, and storing a name (cut to 49 bytes, the rest zeroed).
+QString AbonentName(const Abonent& a);
+void SetAbonentName(Abonent& a, const QByteArray& cp1251Name);
+
+// Addresses in the INI files: the little-endian signed 32-bit reading of the four bytes.
+qint32 AddressToInt(const std::array<quint8, 4>& ip);
+std::array<quint8, 4> IntToAddress(qint32 v);

@@ -1,0 +1,26 @@
+#include "link/operator.h"
+
+namespace {
+
+class SilentOperator final : public Operator {
+public:
+    bool ask(int, const QString&, const QString&) override { return false; }
+    void busy(bool) override {}
+};
+
+SilentOperator g_silent;
+Operator* g_current = nullptr;
+
+} // namespace
+
+Operator& CurrentOperator()
+{
+    return g_current ? *g_current : g_silent;
+}
+
+Operator* InstallOperator(Operator* op)
+{
+    Operator* previous = g_current;
+    g_current = op;
+    return previous;
+}
