@@ -7,7 +7,8 @@
 
 #include <limits>
 
-namespace {
+namespace
+{
 
 bool isBlank(char c)
 {

@@ -19,7 +19,8 @@
 // (empty, trailing text, out of the signed 32-bit range) is not a number.
 std::optional<qint32> ParseIniInt(const QByteArray& text);
 
-class IniFile {
+class IniFile
+{
 public:
     IniFile() = default;
     explicit IniFile(const QByteArray& content);

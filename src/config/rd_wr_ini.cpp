@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 const QByteArray kCurr = "CURR_PAR";
 const QByteArray kDir = "DIR_CONN_PAR";
@@ -28,8 +29,8 @@ ConnSettingsState& ConnSet()
 
 qint32 AddressToInt(const std::array<quint8, 4>& ip)
 {
-    const quint32 v = quint32(ip[0]) | quint32(ip[1]) << 8 | quint32(ip[2]) << 16 |
-                      quint32(ip[3]) << 24;
+    const quint32 v =
+        quint32(ip[0]) | quint32(ip[1]) << 8 | quint32(ip[2]) << 16 | quint32(ip[3]) << 24;
     return static_cast<qint32>(v);
 }
 
@@ -74,8 +75,8 @@ void ReadConnSettings(ConnSettingsState& state, const QString& path)
     s.TimeOut = ini.readInt(kDir, "TimeOut", 100);
     s.WaitTime = ini.readInt(kDir, "WaitTime", 2);
     s.EthRepeat = 10;
-    s.book.users_num = quint8(std::min(ini.readInt(kAbonents, "users_num", 0) & 0xFF,
-                                       kMaxAbonents));
+    s.book.users_num =
+        quint8(std::min(ini.readInt(kAbonents, "users_num", 0) & 0xFF, kMaxAbonents));
     s.book.user_index = quint8(ini.readInt(kAbonents, "user_index", 0));
     s.book.sort_prz = quint8(ini.readInt(kAbonents, "sort_prz", 0));
     for (int i = 0; i < s.book.users_num; ++i) {
@@ -119,7 +120,8 @@ bool WriteConnSettings(ConnSettingsState& state, const QString& path, QString* e
             const Abonent& a = s.book.abonents[i];
             const QByteArray section = abonentSection(i);
             const char* name = a.user_name.data();
-            ini.setValue(section, "user_name", QByteArray(name, int(qstrnlen(name, a.user_name.size()))));
+            ini.setValue(section, "user_name",
+                         QByteArray(name, int(qstrnlen(name, a.user_name.size()))));
             ini.setInt(section, "ip_adr", AddressToInt(a.ip_adr));
             ini.setInt(section, "port", a.port);
         }

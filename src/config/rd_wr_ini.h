@@ -31,8 +31,8 @@ struct AbonentBook {
 
     bool operator==(const AbonentBook& o) const
     {
-        return users_num == o.users_num && user_index == o.user_index &&
-               sort_prz == o.sort_prz && abonents == o.abonents;
+        return users_num == o.users_num && user_index == o.user_index && sort_prz == o.sort_prz &&
+               abonents == o.abonents;
     }
     bool operator!=(const AbonentBook& o) const { return !(*this == o); }
 };

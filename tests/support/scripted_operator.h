@@ -1,7 +1,7 @@
 #pragma once
 // An operator for tests: records every question and notice, answers from a list.
 
-#include "link/operator.h"
+#include "config/operator.h"
 
 #include <QList>
 #include <QString>
@@ -12,7 +12,8 @@ struct AskedMessage {
     QString line2;
 };
 
-class ScriptedOperator final : public Operator {
+class ScriptedOperator final : public Operator
+{
 public:
     // Installs itself for the lifetime of the object and puts the previous operator back.
     ScriptedOperator();

@@ -1,5 +1,5 @@
 #pragma once
-// How the link layer talks to the operator without knowing about windows: questions and
+// How the layers below the UI talk to the operator without knowing about windows: questions and
 // notices, the wait cursor. The application installs the real operator at start-up; tests
 // and the command-line tool install their own.
 
@@ -14,7 +14,8 @@ enum MessageKinds {
     MsgRetry = 7, // third line "Повторити спробу?"; callers repeat while the answer is yes
 };
 
-class Operator {
+class Operator
+{
 public:
     virtual ~Operator() = default;
     // Shows a message of the given kind with two lines; true when the operator answered "Так".
@@ -29,7 +30,8 @@ Operator& CurrentOperator();
 Operator* InstallOperator(Operator* op);
 
 // Keeps the wait cursor on for a scope.
-class BusyScope {
+class BusyScope
+{
 public:
     BusyScope() { CurrentOperator().busy(true); }
     ~BusyScope() { CurrentOperator().busy(false); }

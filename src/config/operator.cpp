@@ -1,8 +1,10 @@
-#include "link/operator.h"
+#include "config/operator.h"
 
-namespace {
+namespace
+{
 
-class SilentOperator final : public Operator {
+class SilentOperator final : public Operator
+{
 public:
     bool ask(int, const QString&, const QString&) override { return false; }
     void busy(bool) override {}
