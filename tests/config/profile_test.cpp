@@ -1,0 +1,181 @@
+#include "config/profile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+TEST(ParseIniInt, AcceptsSigned32BitDecimalAndHexOnly)
+{
+    struct Case {
+        const char* text;
+        std::optional<qint32> value;
+    };
+    const Case cases[] = {
+        {"0", 0},
+        {"  42  ", 42},
+        {"+7", 7},
+        {"-1", -1},
+        {"2147483647", 2147483647},
+        {"-2147483648", std::numeric_limits<qint32>::min()},
+        {"0x1F", 31},
+        {"0XfF", 255},
+        {"-0x10", -16},
+        {"0x7FFFFFFF", 2147483647},
+        {"2147483648", std::nullopt},
+        {"3355552000", std::nullopt},
+        {"99999999999999999999", std::nullopt},
+        {"0x80000000", std::nullopt},
+        {"", std::nullopt},
+        {"   ", std::nullopt},
+        {"-", std::nullopt},
+        {"0x", std::nullopt},
+        {"abc", std::nullopt},
+        {"12abc", std::nullopt},
+        {"1 2", std::nullopt},
+        {"1.5", std::nullopt},
+        {"0x1G", std::nullopt},
+        {"\xff\xfe", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseIniInt(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(IniFile, ReadsLikeThePrivateProfileFunctions)
+{
+    const IniFile ini(QByteArray("; comment\r\n"
+                                 "[Alpha]\r\n"
+                                 "  Key1 =  value one  \r\n"
+                                 "key1=shadowed\r\n"
+                                 "Num=0x10\n"
+                                 "Bad=12x\n"
+                                 "noequals\n"
+                                 "[ alpha ]\n"
+                                 "Other=second section\n"
+                                 "[Beta]\n"
+                                 "Empty=\n"
+                                 "last=no final newline"));
+    struct Case {
+        const char* section;
+        const char* key;
+        std::optional<QByteArray> value;
+    };
+    const Case cases[] = {
+        {"Alpha", "Key1", QByteArray("value one")},
+        {"ALPHA", "KEY1", QByteArray("value one")}, // first key wins, case ignored
+        {"Alpha", "Other", std::nullopt},           // only the first matching section counts
+        {"Alpha", "noequals", std::nullopt},
+        {"Beta", "Empty", QByteArray("")},
+        {"beta", "LAST", QByteArray("no final newline")},
+        {"Gamma", "Key1", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ini.value(c.section, c.key), c.value) << c.section << '/' << c.key;
+    EXPECT_EQ(ini.readInt("Alpha", "Num", 5), 16);
+    EXPECT_EQ(ini.readInt("Alpha", "Bad", 5), 5);
+    EXPECT_EQ(ini.readInt("Alpha", "Missing", -3), -3);
+    EXPECT_EQ(ini.readString("Beta", "Missing", "dflt"), QByteArray("dflt"));
+}
+
+TEST(IniFile, WritesInPlaceAndKeepsEverythingElse)
+{
+    IniFile ini(QByteArray("; keep me\n"
+                           "[First]\n"
+                           "A=1\n"
+                           "Foreign=x \xc0\xc1\n"
+                           "\n"
+                           "[Second]\n"
+                           "B=2"));
+    ini.setValue("first", "a", "10");  // replaced in place, under the caller's spelling
+    ini.setValue("First", "New", "n"); // after the last entry, before the blank line
+    ini.setValue("Second", "C", "3");  // at the end of the last section
+    ini.setValue("Third", "D", "4");   // a new section at the end
+    ini.setInt("Third", "E", -939415360);
+    EXPECT_EQ(ini.toBytes(), QByteArray("; keep me\r\n"
+                                        "[First]\r\n"
+                                        "a=10\r\n"
+                                        "Foreign=x \xc0\xc1\r\n"
+                                        "New=n\r\n"
+                                        "\r\n"
+                                        "[Second]\r\n"
+                                        "B=2\r\n"
+                                        "C=3\r\n"
+                                        "[Third]\r\n"
+                                        "D=4\r\n"
+                                        "E=-939415360\r\n"));
+}
+
+class IniFileOnDisk : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    static QByteArray contents(const QString& p)
+    {
+        QFile f(p);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    }
+    static void put(const QString& p, const QByteArray& bytes)
+    {
+        QFile f(p);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+};
+
+TEST_F(IniFileOnDisk, MissingFileLoadsEmptyAndSaveCreatesIt)
+{
+    IniFile ini;
+    ASSERT_TRUE(ini.load(path("new.ini")));
+    ini.setValue("S", "K", "V");
+    QString error;
+    ASSERT_TRUE(ini.save(path("new.ini"), &error)) << error.toStdString();
+    EXPECT_EQ(contents(path("new.ini")), QByteArray("[S]\r\nK=V\r\n"));
+}
+
+// Targets that cannot be written for any user, root included: a "directory" that is a
+// regular file, and a path that is a directory.
+TEST_F(IniFileOnDisk, FailedSaveLeavesTheOldFileAndNamesIt)
+{
+    const QByteArray old = "[S]\r\nK=old\r\n";
+    put(path("notadir"), old);
+    QDir(dir.path()).mkdir("adir");
+    for (const QString& target : {path("notadir/in.ini"), path("adir")}) {
+        IniFile ini;
+        ini.setValue("S", "K", "new");
+        QString error;
+        EXPECT_FALSE(ini.save(target, &error)) << target.toStdString();
+        EXPECT_TRUE(error.startsWith(UnableToWriteText(target))) << error.toStdString();
+        EXPECT_GT(error.size(), UnableToWriteText(target).size()) << "the reason is given";
+    }
+    EXPECT_EQ(contents(path("notadir")), old);
+}
+
+// A read-only file and a file in a read-only directory. Root ignores permissions, so the
+// case is checked only where they are enforced.
+TEST_F(IniFileOnDisk, ReadOnlyFileOrDirectoryIsNotReplaced)
+{
+    const QByteArray old = "[S]\r\nK=old\r\n";
+    QDir(dir.path()).mkdir("locked");
+    const QString inLocked = path("locked/in.ini");
+    const QString readOnly = path("ro.ini");
+    put(inLocked, old);
+    put(readOnly, old);
+    QFile::setPermissions(readOnly, QFile::ReadOwner);
+    QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::ExeOwner);
+    const bool enforced = !QFile(path("locked/probe")).open(QIODevice::WriteOnly);
+    if (enforced) {
+        for (const QString& target : {inLocked, readOnly}) {
+            IniFile ini;
+            ASSERT_TRUE(ini.load(target));
+            ini.setValue("S", "K", "new");
+            QString error;
+            EXPECT_FALSE(ini.save(target, &error)) << target.toStdString();
+            EXPECT_TRUE(error.startsWith(UnableToWriteText(target)));
+            EXPECT_EQ(contents(target), old);
+        }
+    }
+    QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!enforced)
+        GTEST_SKIP() << "file permissions are not enforced for this user";
+}
