@@ -72,3 +72,10 @@ QChar firstNonCp1251(const QString& text)
     }
     return QChar();
 }
+
+unsigned char cp1251Upper(unsigned char byte)
+{
+    const QChar c = byte < 0x80 ? QChar(byte) : QChar(kHigh[byte - 0x80]);
+    const int upper = encodeOne(c.toUpper().unicode());
+    return upper < 0 ? byte : static_cast<unsigned char>(upper);
+}

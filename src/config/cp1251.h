@@ -14,3 +14,6 @@ QByteArray toCp1251(const QString& text, bool* ok = nullptr);
 
 // The first character of text that Windows-1251 cannot hold, or a null QChar when all can.
 QChar firstNonCp1251(const QString& text);
+
+// The upper-case letter of a Windows-1251 byte, Cyrillic included; other bytes unchanged.
+unsigned char cp1251Upper(unsigned char byte);

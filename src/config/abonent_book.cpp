@@ -1,0 +1,69 @@
+#include "config/abonent_book.h"
+
+#include "config/cp1251.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace
+{
+
+// Compares two zero-terminated names as upper-case Windows-1251 bytes.
+bool nameLess(const Abonent& a, const Abonent& b)
+{
+    for (int i = 0; i < kAbonentNameSize; ++i) {
+        const unsigned char x = cp1251Upper(static_cast<unsigned char>(a.user_name[size_t(i)]));
+        const unsigned char y = cp1251Upper(static_cast<unsigned char>(b.user_name[size_t(i)]));
+        if (x != y)
+            return x < y;
+        if (x == 0)
+            return false;
+    }
+    return false;
+}
+
+quint32 addressNumber(const Abonent& a)
+{
+    return static_cast<quint32>(AddressToInt(a.ip_adr));
+}
+
+bool addressLess(const Abonent& a, const Abonent& b)
+{
+    return addressNumber(a) < addressNumber(b);
+}
+
+} // namespace
+
+void SortAbonentBook(AbonentBook& book)
+{
+    const int used = std::min<int>(book.users_num, kMaxAbonents);
+    const bool hadCurrent = book.user_index < used;
+    const auto remembered =
+        hadCurrent ? book.abonents[book.user_index].user_name : decltype(Abonent::user_name){};
+    if (used > 1 && book.sort_prz <= 1) {
+        const auto begin = book.abonents.begin();
+        std::stable_sort(begin, begin + used, book.sort_prz == 0 ? nameLess : addressLess);
+    }
+    if (!hadCurrent)
+        return;
+    for (int i = used - 1; i >= 0; --i) {
+        if (book.abonents[size_t(i)].user_name == remembered) {
+            book.user_index = quint8(i);
+            return;
+        }
+    }
+}
+
+void DeleteCurrentAbonent(AbonentBook& book)
+{
+    const int used = std::min<int>(book.users_num, kMaxAbonents);
+    const int current = book.user_index;
+    if (current >= used)
+        return;
+    std::move(book.abonents.begin() + current + 1, book.abonents.begin() + used,
+              book.abonents.begin() + current);
+    book.abonents[size_t(used - 1)] = Abonent{};
+    if (book.user_index > 0)
+        --book.user_index;
+    book.users_num = quint8(used - 1);
+}
