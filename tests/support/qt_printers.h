@@ -1,8 +1,9 @@
 #pragma once
-// Readable GoogleTest messages for Qt values: text instead of a dump of UTF-16 code units.
+// Readable GoogleTest output for Qt values.
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <ostream>
 
@@ -11,18 +12,15 @@ inline void PrintTo(const QString& s, std::ostream* os)
     *os << '"' << s.toStdString() << '"';
 }
 
+inline void PrintTo(const QStringList& list, std::ostream* os)
+{
+    *os << '{';
+    for (int i = 0; i < list.size(); ++i)
+        *os << (i ? ", \"" : "\"") << list[i].toStdString() << '"';
+    *os << '}';
+}
+
 inline void PrintTo(const QByteArray& b, std::ostream* os)
 {
-    *os << '"';
-    for (char c : b) {
-        if (c == '\r')
-            *os << "\\r";
-        else if (c == '\n')
-            *os << "\\n";
-        else if (static_cast<unsigned char>(c) < 0x20)
-            *os << "\\x" << std::hex << int(static_cast<unsigned char>(c)) << std::dec;
-        else
-            *os << c;
-    }
-    *os << '"';
+    *os << '"' << b.toStdString() << '"';
 }
