@@ -27,19 +27,6 @@ ConnSettingsState& ConnSet()
     return state;
 }
 
-qint32 AddressToInt(const std::array<quint8, 4>& ip)
-{
-    const quint32 v =
-        quint32(ip[0]) | quint32(ip[1]) << 8 | quint32(ip[2]) << 16 | quint32(ip[3]) << 24;
-    return static_cast<qint32>(v);
-}
-
-std::array<quint8, 4> IntToAddress(qint32 v)
-{
-    const auto u = static_cast<quint32>(v);
-    return {quint8(u), quint8(u >> 8), quint8(u >> 16), quint8(u >> 24)};
-}
-
 QString AbonentName(const Abonent& a)
 {
     const char* p = a.user_name.data();

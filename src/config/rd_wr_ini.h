@@ -2,6 +2,8 @@
 // The connection settings: link type, serial exchange settings and the abonent book, kept in
 // qel_conn.ini, with the copy taken at the last read or write that decides what a write does.
 
+#include "config/ipaddr.h"
+
 #include <QString>
 
 #include <array>
@@ -88,7 +90,3 @@ const Abonent* CurrentAbonent(const ConnSettings& s);
 // The name of an abonent as text, and storing a name (cut to 49 bytes, the rest zeroed).
 QString AbonentName(const Abonent& a);
 void SetAbonentName(Abonent& a, const QByteArray& cp1251Name);
-
-// Addresses in the INI files: the little-endian signed 32-bit reading of the four bytes.
-qint32 AddressToInt(const std::array<quint8, 4>& ip);
-std::array<quint8, 4> IntToAddress(qint32 v);

@@ -1,0 +1,216 @@
+#include "config/cnf_file.h"
+
+#include "config/operator.h"
+#include "config/profile.h"
+#include "config/program.h"
+
+#include <QFileInfo>
+
+namespace
+{
+
+const QByteArray kCommon = "COMMON_PAR";
+const QByteArray kNet = "ETHERNEN_CONN_PAR";
+
+QByteArray ethPortSection(int i)
+{
+    return "ETHERNEN_PORT_" + QByteArray::number(i + 1);
+}
+
+QByteArray comPortSection(int i)
+{
+    return "COM_PORT_" + QByteArray::number(i + 1);
+}
+
+QByteArray macKey(int i)
+{
+    return "Mac_addres[" + QByteArray::number(i) + ']';
+}
+
+QByteArray settKey(int i)
+{
+    return "port_sett[" + QByteArray::number(i) + ']';
+}
+
+QString fileNameOnly(const QString& path)
+{
+    return QFileInfo(path).fileName();
+}
+
+// True when the last component of path has a dot, i.e. any extension, even a bare ".".
+bool hasExtension(const QString& path)
+{
+    return fileNameOnly(path).contains(QLatin1Char('.'));
+}
+
+void showWriteError(const QString& error)
+{
+    const int nl = error.indexOf(QLatin1Char('\n'));
+    CurrentOperator().ask(MsgError, nl < 0 ? error : error.left(nl),
+                          nl < 0 ? QString() : error.mid(nl + 1));
+}
+
+} // namespace
+
+void ReadCnfFile(const QString& path, DeviceConfig& cfg)
+{
+    cfg = DeviceConfig{};
+    IniFile ini;
+    if (!ini.load(path))
+        ini = IniFile(); // unreadable: every key takes its default
+
+    cfg.box_vers = quint8(ini.readInt(kCommon, "box_vers", kSupportedVersion));
+    for (int i = 0; i < int(cfg.Mac_addres.size()); ++i)
+        cfg.Mac_addres[i] = quint8(ini.readInt(kCommon, macKey(i), 0));
+    SetBoxNameBytes(cfg, ini.readString(kCommon, "box_name"));
+    cfg.is_port2 = ini.readInt(kCommon, "is_port2", 1) != 0 ? 1 : 0;
+
+    cfg.net.ip_prz = quint8(ini.readInt(kNet, "ip_prz", 255));
+    cfg.net.ip_adr = IntToAddress(ini.readInt(kNet, "ip_adr", 0));
+    cfg.net.net_mask = IntToAddress(ini.readInt(kNet, "net_mask", 0));
+    cfg.net.gateway = IntToAddress(ini.readInt(kNet, "gateway", 0));
+
+    for (int i = 0; i < int(cfg.ports.size()); ++i) {
+        PortConfig& p = cfg.ports[i];
+        const QByteArray eth = ethPortSection(i);
+        p.regim = quint8(ini.readInt(eth, "regim", 0));
+        p.port = quint16(ini.readInt(eth, "port", 0));
+        p.remote_ip_adr = IntToAddress(ini.readInt(eth, "remote_ip_adr", 0));
+        p.remote_port = quint16(ini.readInt(eth, "remote_port", 0));
+        const QByteArray com = comPortSection(i);
+        p.rate = quint32(ini.readInt(com, "rate", 9600));
+        static constexpr qint32 kSettDefaults[3] = {1, 4, 8};
+        for (int k = 0; k < 3; ++k)
+            p.port_sett[k] = quint8(ini.readInt(com, settKey(k), kSettDefaults[k]));
+        p.timeout = quint32(ini.readInt(com, "timeout", 1));
+    }
+}
+
+bool WriteCnfFile(const DeviceConfig& cfg, const QString& path, QString* error)
+{
+    IniFile ini;
+    QString loadError;
+    const QFileInfo info(path);
+    // An existing file that cannot be read is not replaced: its foreign keys would be lost.
+    // A path that is not a regular file is refused by the save below.
+    if (info.isFile() && !ini.load(path, &loadError)) {
+        if (error)
+            *error = UnableToWriteText(path) + QLatin1Char('\n') + loadError;
+        return false;
+    }
+
+    ini.setInt(kCommon, "box_vers", cfg.box_vers);
+    for (int i = 0; i < int(cfg.Mac_addres.size()); ++i)
+        ini.setInt(kCommon, macKey(i), cfg.Mac_addres[i]);
+    // A line end inside the name would end the entry and start lines of its own.
+    QByteArray name = BoxNameBytes(cfg);
+    name.replace('\r', ' ').replace('\n', ' ');
+    ini.setValue(kCommon, "box_name", name);
+    ini.setInt(kCommon, "is_port2", cfg.is_port2 != 0 ? 1 : 0);
+
+    ini.setInt(kNet, "ip_prz", cfg.net.ip_prz);
+    ini.setInt(kNet, "ip_adr", AddressToInt(cfg.net.ip_adr));
+    ini.setInt(kNet, "net_mask", AddressToInt(cfg.net.net_mask));
+    ini.setInt(kNet, "gateway", AddressToInt(cfg.net.gateway));
+
+    for (int i = 0; i < int(cfg.ports.size()); ++i) {
+        const PortConfig& p = cfg.ports[i];
+        const QByteArray eth = ethPortSection(i);
+        ini.setInt(eth, "regim", p.regim);
+        ini.setInt(eth, "port", p.port);
+        ini.setInt(eth, "remote_ip_adr", AddressToInt(p.remote_ip_adr));
+        ini.setInt(eth, "remote_port", p.remote_port);
+        const QByteArray com = comPortSection(i);
+        ini.setInt(com, "rate", qint32(p.rate));
+        for (int k = 0; k < 3; ++k)
+            ini.setInt(com, settKey(k), p.port_sett[k]);
+        ini.setInt(com, "timeout", qint32(p.timeout));
+    }
+    return ini.save(path, error);
+}
+
+QStringList CnfFileFilters()
+{
+    return {QStringLiteral("Data Files (*.cnf)"), QStringLiteral("DataFiles (*.*)")};
+}
+
+QString GeneratedCnfName(quint8 boxVers, const QDateTime& now)
+{
+    const QDate d = now.date();
+    const QTime t = now.time();
+    const auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+    return QStringLiteral("%1/qel_2_%2_%3%4%5%6%7.cnf")
+        .arg(ConfigDirPath())
+        .arg(boxVers)
+        .arg(two(d.year() - 2000), two(d.month()), two(d.day()), two(t.hour()), two(t.minute()));
+}
+
+QString FileNameFromDeviceName(const QString& name)
+{
+    static const QString kForbidden = QStringLiteral("/\\:*?\"<>|");
+    QString out = name;
+    for (QChar& c : out) {
+        if (kForbidden.contains(c) || c.category() == QChar::Other_Control)
+            c = QLatin1Char('_');
+    }
+    return out;
+}
+
+bool OpenConfigFile(DeviceConfig& cfg, FileDialogs& dialogs)
+{
+    FileDialogRequest req;
+    req.title = QStringLiteral("Вибір файлу з параметрами конфігурації");
+    req.dir = ConfigDirPath();
+    req.filters = CnfFileFilters();
+    req.filterIndex = 0;
+    const QString path = dialogs.openFile(req);
+    if (path.isEmpty())
+        return false;
+    ReadCnfFile(path, cfg);
+    if (cfg.box_vers == kSupportedVersion)
+        return true;
+    CurrentOperator().ask(
+        MsgNotice, QStringLiteral("Файл %1 не є файлом конфігурації").arg(fileNameOnly(path)),
+        QStringLiteral("пристрою QEL_2 версією %1").arg(kSupportedVersion));
+    return false;
+}
+
+bool SaveConfigFile(const DeviceConfig& cfg, FileDialogs& dialogs, const QString& proposedName,
+                    const QDateTime& now)
+{
+    FileDialogRequest req;
+    req.title = QStringLiteral("Вибір файлу для запису параметрів конфігурації");
+    req.dir = ConfigDirPath();
+    req.filters = CnfFileFilters();
+    req.filterIndex = 0;
+
+    QString current = proposedName.isEmpty() ? GeneratedCnfName(cfg.box_vers, now) : proposedName;
+    bool offeredAgain = false; // the offered name is the one the operator just refused to replace
+    for (;;) {
+        req.fileName = current;
+        const QString confirmed = dialogs.saveFile(req);
+        if (confirmed.isEmpty())
+            return false;
+        if (offeredAgain && confirmed == req.fileName)
+            break;
+        current = confirmed;
+        if (!QFileInfo::exists(current) && !hasExtension(current))
+            current += QStringLiteral(".cnf");
+        if (!QFileInfo::exists(current))
+            break;
+        if (CurrentOperator().ask(MsgQuestion,
+                                  QStringLiteral("Файл %1 вже є.").arg(fileNameOnly(current)),
+                                  QStringLiteral("Ви бажаєте замінити існуючий файл?")))
+            break;
+        offeredAgain = true;
+    }
+
+    QString error;
+    if (!WriteCnfFile(cfg, current, &error)) {
+        showWriteError(error);
+        return false;
+    }
+    CurrentOperator().ask(MsgNotice, QStringLiteral("Параметри конфігурації"),
+                          QStringLiteral("збережені в файлі %1").arg(fileNameOnly(current)));
+    return true;
+}
