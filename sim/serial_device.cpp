@@ -360,19 +360,23 @@ void SimSerialDevice::answer(const SimFrame& taken)
     const bool whole = faults.cutAfter < 0 || faults.cutAfter >= reply.size();
     if (!whole)
         reply.truncate(faults.cutAfter);
+    if (whole)
+        reply.append(faults.extraBytes);
+    // Bytes without a pause between them leave in one write, back to back as a UART sends
+    // them, so they arrive together.
+    QByteArray chunk;
     for (int i = 0; i < reply.size(); ++i) {
         const int wait = i == 0 ? faults.firstByteDelayMs : faults.byteGapMs;
-        if (wait > 0 && !pause(wait))
-            return;
-        if (!sendByte(reply[i]))
-            return;
-    }
-    if (whole) {
-        for (const char b : faults.extraBytes) {
-            if (!sendByte(b))
+        if (wait > 0 && i < reply.size() - faults.extraBytes.size() * int(whole)) {
+            if (!send(chunk))
+                return;
+            chunk.clear();
+            if (!pause(wait))
                 return;
         }
+        chunk.append(reply[i]);
     }
+    send(chunk);
 }
 
 bool SimSerialDevice::pause(int ms)
@@ -390,16 +394,20 @@ bool SimSerialDevice::pause(int ms)
     }
 }
 
-bool SimSerialDevice::sendByte(char byte)
+bool SimSerialDevice::send(const QByteArray& bytes)
 {
     if (master_ < 0)
         return false;
-    for (;;) {
-        const ssize_t n = ::write(master_, &byte, 1);
-        if (n == 1)
-            return true;
+    int done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(master_, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += int(n);
+            continue;
+        }
         if (n < 0 && errno == EINTR)
             continue;
-        return n < 0 && errno == EAGAIN; // nobody reads the slave: the byte is lost
+        return n < 0 && errno == EAGAIN; // nobody reads the slave: the rest is lost
     }
+    return true;
 }

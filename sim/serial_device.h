@@ -85,7 +85,7 @@ private:
     void takeBytes(const char* data, int n, qint64 nowNs);
     void answer(const SimFrame& frame);
     bool pause(int ms); // false when the thread is asked to stop
-    bool sendByte(char byte);
+    bool send(const QByteArray& bytes);
 
     mutable std::mutex mutex_;
     mutable std::condition_variable framesChanged_;
