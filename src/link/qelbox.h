@@ -3,6 +3,7 @@
 // the buffers, the exchange settings and the outcome of the last exchange.
 
 #include <QHostAddress>
+#include <QList>
 #include <QString>
 
 #include <array>
@@ -31,6 +32,21 @@ enum ResultCodes {
 constexpr int kLinkBufferSize = 512;
 constexpr quint16 kDeviceUdpPort = 50000; // where the device listens
 constexpr quint16 kReplyUdpPort = 60000;  // where its replies come to
+
+// The moments of one serial attempt, in nanoseconds from the attempt's start, so the timing
+// of the line can be checked. -1 marks a moment the attempt did not reach.
+struct ExchangeTrace {
+    int frameLength = 0;
+    qint64 rtsUp = -1;         // RTS raised
+    qint64 writeStart = -1;    // the frame handed to the port
+    qint64 transmitEnd = -1;   // computed: writeStart + 10 x (length + 1) bit times
+    qint64 rtsDown = -1;       // RTS dropped
+    qint64 replyDeadline = -1; // the first reply byte had to come by then
+    QList<qint64> bytes;       // each reply byte taken
+    qint64 end = -1;           // buffers purged, attempt over
+    bool rtsAccepted = false;  // the port took the RTS request (a pseudo-terminal refuses it)
+    int result = 0;
+};
 
 struct LinkContext {
     LinkContext();
@@ -63,6 +79,12 @@ struct LinkContext {
     std::function<void(const QString&)> statusPanel;
     QString messageText; // the last formatted failure message
     quint8 lastCommand = 0;
+
+    // True while a serial command runs on this context (including its retry question).
+    bool exchangeRunning = false;
+    // Commands refused because another one was running (see ExecCommand).
+    quint32 refusedCommands = 0;
+    ExchangeTrace trace; // the last serial attempt
 };
 
 // Fills the context with its defaults: no port or sockets, 9600 bit/s, 2 attempts, reply
@@ -72,3 +94,38 @@ void InitLinkContext(LinkContext& ctx);
 
 // The text of the current result code (an empty text for a code outside the table).
 QString ResultText(const LinkContext& ctx);
+
+constexpr quint8 kFrameFirst = 0x57;
+constexpr quint8 kFrameSecond = 0xAB;
+constexpr int kRtsLeadNs = 2'000'000; // RTS is raised this long before the frame
+
+// Number of reply bytes the device sends for a command: 6 for 0x81 (MAC); 4 for 0x61,
+// 0x62, 0x63, 0x65, 0x71, 0x92, 0x94; 3 for 0x72, 0x95; 2 for 0x64, 0x66, 0x91, 0x93; 1 for
+// every other code (one-byte reads and the acknowledgement of every write or action).
+int ReplyLength(quint8 code);
+
+// Time the line needs for a frame of length bytes plus one character at the rate:
+// 10 x (length + 1) bit times, in nanoseconds. Rates outside 110..256000 are taken at the
+// nearest limit.
+qint64 TransmissionTimeNs(int length, qint32 baudRate);
+
+// One complete command: sends 0x57 0xAB code and the n data bytes, waits for the reply
+// of ReplyLength(code) bytes (then at the start of ctx.receiveBuffer), with attemptCount
+// attempts per pass (at least one) and "Обмін..." in the status panel during a pass. A pass
+// that fails asks the operator (retry question, kind 7) whether to try again; "Так" starts
+// a new pass. Returns success; the reason of a failure stays in ctx.resultCode.
+//
+// While a command runs on the context (the exchange handles events, so a menu could start
+// another), a second ExecCommand or ExchangeOnce on it is refused: it returns false at once,
+// sends nothing, asks nothing, counts itself in ctx.refusedCommands and leaves resultCode
+// alone, since that belongs to the running command.
+// A data length outside 0..509 (no room in the send buffer) sends nothing and fails with
+// result 1, without a question.
+bool ExecCommand(LinkContext& ctx, quint8 code, const quint8* data = nullptr, int n = 0);
+
+// One attempt on the frame of frameLength bytes already in ctx.sendBuffer, expecting
+// ctx.replyLength reply bytes; sets ctx.resultCode and ctx.trace. Results: 0 done; 1 the
+// frame could not be written; 2 the port failed while waiting (the device end is gone);
+// 3 no reply byte within replyTimeout ms; 4 a gap between reply bytes above
+// interByteTimeout ms.
+bool ExchangeOnce(LinkContext& ctx, int frameLength);

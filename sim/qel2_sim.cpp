@@ -1,0 +1,116 @@
+// qel2_sim: stands in for a QEL_2 device so the tool can be run without hardware.
+//
+//   qel2_sim --serial [--mac 00:1A:2B:3C:4D:5E] [--name TEXT] [--version N]
+//
+// prints the pseudo-terminal path to open as the COM port on one line and answers the
+// configuration frames until it is stopped (Ctrl+C or a termination signal).
+
+#include "config/cp1251.h"
+#include "sim/serial_device.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <csignal>
+#include <cstdio>
+
+namespace
+{
+
+const char kUsage[] =
+    "Usage: qel2_sim --serial [--mac XX:XX:XX:XX:XX:XX] [--name TEXT] [--version N]\n"
+    "\n"
+    "Simulates a QEL_2 device with its mode switch in the configuration position.\n"
+    "  --serial        answer on a pseudo-terminal; its path is printed on one line\n"
+    "  --mac M         the MAC address the device reports (default 00:1A:2B:3C:4D:5E)\n"
+    "  --name TEXT     the device name (at most 20 characters)\n"
+    "  --version N     the firmware version the device reports, 0..255 (default 39)\n"
+    "  --help          this text\n"
+    "Runs until it is stopped with Ctrl+C or a termination signal.\n";
+
+bool parseMac(const QString& text, std::array<quint8, 6>& mac)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() != 6)
+        return false;
+    for (int i = 0; i < 6; ++i) {
+        bool ok = false;
+        const uint v = parts[i].toUInt(&ok, 16);
+        if (!ok || parts[i].size() != 2 || v > 0xFF)
+            return false;
+        mac[size_t(i)] = quint8(v);
+    }
+    return true;
+}
+
+int usageError(const QString& text)
+{
+    std::fprintf(stderr, "qel2_sim: %s\n\n%s", qPrintable(text), kUsage);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+
+    bool serial = false;
+    SimDeviceState state;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == QLatin1String("--serial")) {
+            serial = true;
+        } else if (a == QLatin1String("--mac") && hasValue) {
+            if (!parseMac(args[++i], state.mac))
+                return usageError(QStringLiteral("not a MAC address: ") + args[i]);
+        } else if (a == QLatin1String("--name") && hasValue) {
+            bool ok = true;
+            const QByteArray name = toCp1251(args[++i], &ok);
+            if (!ok || name.size() > 20)
+                return usageError(QStringLiteral("the name must be at most 20 Windows-1251 "
+                                                 "characters: ") +
+                                  args[i]);
+            state.name = name;
+        } else if (a == QLatin1String("--version") && hasValue) {
+            bool ok = false;
+            const uint v = args[++i].toUInt(&ok);
+            if (!ok || v > 255)
+                return usageError(QStringLiteral("not a version 0..255: ") + args[i]);
+            state.version = quint8(v);
+        } else {
+            return usageError(QStringLiteral("unknown or incomplete option: ") + a);
+        }
+    }
+    if (!serial)
+        return usageError(QStringLiteral("choose a side to simulate (--serial)"));
+
+    // Wait for the stop signals synchronously instead of handling them asynchronously.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr); // the device thread inherits it
+
+    SimSerialDevice device;
+    device.setState(state);
+    QString error;
+    if (!device.start(&error)) {
+        std::fprintf(stderr, "qel2_sim: cannot create the pseudo-terminal: %s\n",
+                     qPrintable(error));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(device.slavePath()));
+    std::fflush(stdout);
+
+    int sig = 0;
+    sigwait(&stopSignals, &sig);
+    device.stop();
+    return 0;
+}
