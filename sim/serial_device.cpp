@@ -333,7 +333,8 @@ void SimSerialDevice::answer(const SimFrame& taken)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         faults = faults_;
-        frame.answered = configPosition_ && !faults.silent && frame.receivedNs >= silentUntilNs_;
+        frame.answered = configPosition_ && !faults.silent && frame.receivedNs >= silentUntilNs_ &&
+                         !faults.silentCodes.contains(char(frame.code));
         if (frame.answered) {
             reply = RunSimCommand(state_, frame.code, frame.data);
             if (frame.code == 0x02 && faults.restartSilenceMs > 0)

@@ -26,6 +26,7 @@ struct SimSerialFaults {
     int byteGapMs = 0;        // pause before every later answer byte
     QByteArray extraBytes;    // sent right after every complete answer
     int restartSilenceMs = 0; // after the restart command, frames go unanswered this long
+    QByteArray silentCodes;   // commands with these codes are taken but never answered
 };
 
 // One frame as the device took it.
