@@ -1,0 +1,399 @@
+// qel2_cli: the tool's configuration and link code with no window, for scripted service
+// work on many devices: show a .cnf file, read a device into one, write one to a device,
+// and the data queries. It asks no questions: a failed command is reported and ends the run.
+
+#include "config/cnf_file.h"
+#include "config/cp1251.h"
+#include "config/operator.h"
+#include "config/program.h"
+#include "config/rates.h"
+#include "link/comportfunctions.h"
+#include "link/conffun.h"
+#include "link/qelbox.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTextStream>
+#include <QThread>
+
+#include <cstdio>
+
+namespace
+{
+
+enum ExitCodes { ExitOk = 0, ExitLink = 1, ExitUsage = 2 };
+
+const char* const kHelp = R"(Usage:
+  qel2_cli show FILE.cnf                    print a configuration, one field per line
+  qel2_cli read  --com N [-o FILE.cnf]      read network, port 1 and port 2 over serial;
+                                            print them, or save them as a .cnf file
+  qel2_cli write --com N FILE.cnf           write a file's network and ports to the device
+                                            (each group is saved to EEPROM and the device
+                                            restarts after it)
+  qel2_cli query --com N mac|tcp1|tcp2      the MAC address, or the TCP state of port 1 or 2
+
+Options for the device commands:
+  --com N            COM port number 1..255 (on Linux mapped to a device through
+                     [COM_PORTS] of the settings file, else COM1..32 /dev/ttyS*,
+                     COM33..64 /dev/ttyUSB*, COM65..96 /dev/ttyACM*)
+  --wait SECONDS     wait for the first reply byte, 1..120 (default 2)
+  --gap MS           longest gap between reply bytes, 1..5000 (default 100)
+  --attempts K       attempts per command, 1..5 (default 1)
+  --ini FILE         the settings file (default INI/qel_conn.ini in the program directory)
+The link runs at 9600 bit/s, 8N1. Only devices with firmware version 39 are served.
+
+Output of show and read: one line per field, its name and its value. Addresses are
+dotted, the MAC is colon hex, names are UTF-8, codes carry their meaning in parentheses.
+
+Exit status: 0 success; 1 the device or the link failed (the reason on stderr);
+2 bad usage or a bad file (what is wrong on stderr).
+)";
+
+QTextStream& out()
+{
+    static QTextStream s(stdout);
+    return s;
+}
+
+QTextStream& err()
+{
+    static QTextStream s(stderr);
+    return s;
+}
+
+// Answers every question "Ні" and reports it on stderr, so a failed command ends the run.
+class CliOperator final : public Operator
+{
+public:
+    bool ask(int kind, const QString& line1, const QString& line2) override
+    {
+        const QString prefix =
+            kind == MsgNotice ? QStringLiteral("notice: ") : QStringLiteral("error: ");
+        err() << prefix << line1;
+        if (!line2.isEmpty())
+            err() << " " << line2;
+        err() << Qt::endl;
+        return false;
+    }
+    void busy(bool) override {}
+};
+
+QString code(int value, const QStringList& meanings)
+{
+    const QString meaning =
+        value >= 0 && value < meanings.size() ? meanings[value] : QStringLiteral("unknown");
+    return QStringLiteral("%1 (%2)").arg(value).arg(meaning);
+}
+
+void printConfig(const DeviceConfig& cfg)
+{
+    const QString ipPrz =
+        cfg.net.ip_prz == 255
+            ? QStringLiteral("255 (not chosen)")
+            : code(cfg.net.ip_prz, {QStringLiteral("manual"), QStringLiteral("automatic")});
+    out() << "box_vers " << cfg.box_vers << "\n"
+          << "Mac_addres " << MacText(cfg) << "\n"
+          << "box_name " << BoxName(cfg) << "\n"
+          << "is_port2 " << code(cfg.is_port2, {QStringLiteral("off"), QStringLiteral("on")})
+          << "\n"
+          << "ip_prz " << ipPrz << "\n"
+          << "ip_adr " << AddressText(cfg.net.ip_adr) << "\n"
+          << "net_mask " << AddressText(cfg.net.net_mask) << "\n"
+          << "gateway " << AddressText(cfg.net.gateway) << "\n";
+    for (int i = 0; i < 2; ++i) {
+        const PortConfig& p = cfg.ports[size_t(i)];
+        const QString n = QStringLiteral("port%1.").arg(i + 1);
+        const int dataBits = p.port_sett[2];
+        out() << n << "regim "
+              << code(p.regim, {"TCP server", "TCP client", "UDP server", "UDP client"}) << "\n"
+              << n << "port " << p.port << "\n"
+              << n << "remote_ip_adr " << AddressText(p.remote_ip_adr) << "\n"
+              << n << "remote_port " << p.remote_port << "\n"
+              << n << "rate " << p.rate
+              << (IndexOfRate(int(p.rate)) < 0 ? " (not a supported rate)" : "") << "\n"
+              << n << "port_sett[0] "
+              << code(p.port_sett[0],
+                      {"no stop bit", "one stop bit", "two stop bits", "one and a half stop bits"})
+              << "\n"
+              << n << "port_sett[1] "
+              << code(p.port_sett[1], {"odd", "even", "mark", "space", "none"}) << "\n"
+              << n << "port_sett[2] " << dataBits
+              << (dataBits == 7 || dataBits == 8 ? " (data bits)" : " (unknown)") << "\n"
+              << n << "timeout " << p.timeout << " (" << quint64(p.timeout) * 5 << " ms)\n";
+    }
+    out().flush();
+}
+
+struct Options {
+    QString command;
+    QStringList positional;
+    int com = 0;
+    int wait = 2;
+    int gap = 100;
+    int attempts = 1;
+    QString outFile;
+    QString ini;
+};
+
+int usage(const QString& what)
+{
+    err() << "qel2_cli: " << what << "\nTry 'qel2_cli --help'." << Qt::endl;
+    return ExitUsage;
+}
+
+// Parses "--name value" pairs and positionals; false with *problem set on a bad argument.
+bool parse(const QStringList& args, Options& o, QString* problem)
+{
+    struct IntOption {
+        const char* name;
+        int* value;
+        int min, max;
+    };
+    const IntOption ints[] = {{"--com", &o.com, 1, 255},
+                              {"--wait", &o.wait, 1, 120},
+                              {"--gap", &o.gap, 1, 5000},
+                              {"--attempts", &o.attempts, 1, 5}};
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const auto next = [&]() -> std::optional<QString> {
+            if (i + 1 >= args.size())
+                return std::nullopt;
+            return args[++i];
+        };
+        bool handled = false;
+        for (const IntOption& opt : ints) {
+            if (a != QLatin1String(opt.name))
+                continue;
+            handled = true;
+            const auto v = next();
+            bool ok = false;
+            const int n = v ? v->toInt(&ok) : 0;
+            if (!ok || n < opt.min || n > opt.max) {
+                *problem = QStringLiteral("%1 takes a whole number from %2 to %3")
+                               .arg(opt.name)
+                               .arg(opt.min)
+                               .arg(opt.max);
+                return false;
+            }
+            *opt.value = n;
+        }
+        if (handled)
+            continue;
+        if (a == QLatin1String("-o") || a == QLatin1String("--ini")) {
+            const auto v = next();
+            if (!v || v->isEmpty()) {
+                *problem = a + QStringLiteral(" takes a file name");
+                return false;
+            }
+            (a == QLatin1String("-o") ? o.outFile : o.ini) = *v;
+        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            *problem = QStringLiteral("unknown option %1").arg(a);
+            return false;
+        } else if (o.command.isEmpty()) {
+            o.command = a;
+        } else {
+            o.positional << a;
+        }
+    }
+    return true;
+}
+
+// The program directory, as the window tool works it out: where this program file is.
+QString programDir(const QString& arg0)
+{
+    QFileInfo info(arg0);
+    if (!arg0.contains(QLatin1Char('/')))
+        info = QFileInfo(QCoreApplication::applicationFilePath());
+    return info.absolutePath() + QLatin1Char('/');
+}
+
+class DeviceLink
+{
+public:
+    explicit DeviceLink(const Options& o) : o_(o) { InitLinkContext(ctx); }
+
+    // Opens the port and checks that a version-39 device answers.
+    int open()
+    {
+        ComOpenError why;
+        ctx.port =
+            OpenComPort(o_.com, 9600, 8, ComParityNone, ComOneStop, 1000, 1000, true, false, &why);
+        if (!ctx.port) {
+            err() << "error: COM" << o_.com << " cannot be opened: " << why.text() << Qt::endl;
+            return ExitLink;
+        }
+        SetComTimeouts(ctx.port.get(), kComReadIntervalImmediate, 0, 0);
+        QThread::msleep(300); // the adapter settles after DTR comes up
+        ctx.baudRate = 9600;
+        ctx.replyTimeout = o_.wait * 1000;
+        ctx.interByteTimeout = o_.gap;
+        ctx.attemptCount = quint8(o_.attempts);
+        if (!ExecCommand(ctx, 0x01, nullptr, 0))
+            return failed();
+        const int version = ctx.receiveBuffer[0];
+        if (version != kSupportedVersion) {
+            err() << "error: the device has firmware version " << version << "; only version "
+                  << kSupportedVersion << " is served" << Qt::endl;
+            return ExitLink;
+        }
+        return ExitOk;
+    }
+
+    // The failure of the last command, on stderr.
+    int failed()
+    {
+        err() << "error: command 0x" << QString::number(ctx.lastCommand, 16).toUpper()
+              << " failed: " << ResultText(ctx) << Qt::endl;
+        return ExitLink;
+    }
+
+    LinkContext ctx;
+
+private:
+    const Options& o_;
+};
+
+int cmdShow(const Options& o)
+{
+    if (o.positional.size() != 1)
+        return usage(QStringLiteral("show takes one file name"));
+    const QString path = o.positional[0];
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return usage(QStringLiteral("%1 is not a readable file").arg(path));
+    DeviceConfig cfg;
+    ReadCnfFile(path, cfg);
+    printConfig(cfg);
+    return ExitOk;
+}
+
+int cmdRead(const Options& o)
+{
+    if (!o.positional.isEmpty())
+        return usage(QStringLiteral("read takes no file name; use -o FILE.cnf"));
+    DeviceLink link(o);
+    if (const int rc = link.open())
+        return rc;
+    DeviceConfig cfg;
+    cfg.box_vers = kSupportedVersion;
+    if (!ReadNetConfig(link.ctx, cfg.net) || !ReadPortConfig(link.ctx, 1, cfg.ports[0]) ||
+        !ReadPortConfig(link.ctx, 2, cfg.ports[1]))
+        return link.failed();
+    if (o.outFile.isEmpty()) {
+        printConfig(cfg);
+        return ExitOk;
+    }
+    QString error;
+    if (!WriteCnfFile(cfg, o.outFile, &error)) {
+        err() << "error: " << error << Qt::endl;
+        return ExitUsage;
+    }
+    err() << "saved in " << o.outFile << Qt::endl;
+    return ExitOk;
+}
+
+int cmdWrite(const Options& o)
+{
+    if (o.positional.size() != 1)
+        return usage(QStringLiteral("write takes one file name"));
+    const QString path = o.positional[0];
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return usage(QStringLiteral("%1 is not a readable file").arg(path));
+    DeviceConfig cfg;
+    ReadCnfFile(path, cfg);
+    if (cfg.box_vers != kSupportedVersion) {
+        err() << "qel2_cli: " << path << " is not a configuration file of a QEL_2 device of "
+              << "version " << kSupportedVersion << " (box_vers " << cfg.box_vers << ")"
+              << Qt::endl;
+        return ExitUsage;
+    }
+    DeviceLink link(o);
+    if (const int rc = link.open())
+        return rc;
+    if (!WriteNetConfig(link.ctx, cfg.net) || !WritePortConfig(link.ctx, 1, cfg.ports[0]) ||
+        !WritePortConfig(link.ctx, 2, cfg.ports[1]))
+        return link.failed();
+    if (cfg.net.ip_prz == 255)
+        err() << "note: the file chooses no address assignment (ip_prz 255); the device "
+                 "keeps its own"
+              << Qt::endl;
+    out() << "written" << Qt::endl;
+    return ExitOk;
+}
+
+int cmdQuery(const Options& o)
+{
+    const QStringList what = {QStringLiteral("mac"), QStringLiteral("tcp1"),
+                              QStringLiteral("tcp2")};
+    if (o.positional.size() != 1 || !what.contains(o.positional[0]))
+        return usage(QStringLiteral("query takes one of mac, tcp1, tcp2"));
+    DeviceLink link(o);
+    if (const int rc = link.open())
+        return rc;
+    const int which = int(what.indexOf(o.positional[0]));
+    const quint8 codes[] = {0x81, 0x03, 0x04};
+    if (!ExecCommand(link.ctx, codes[which], nullptr, 0))
+        return link.failed();
+    const auto& r = link.ctx.receiveBuffer;
+    if (which == 0) {
+        out() << QStringLiteral("%1:%2:%3:%4:%5:%6")
+                     .arg(r[0], 2, 16, QLatin1Char('0'))
+                     .arg(r[1], 2, 16, QLatin1Char('0'))
+                     .arg(r[2], 2, 16, QLatin1Char('0'))
+                     .arg(r[3], 2, 16, QLatin1Char('0'))
+                     .arg(r[4], 2, 16, QLatin1Char('0'))
+                     .arg(r[5], 2, 16, QLatin1Char('0'))
+                     .toUpper()
+              << Qt::endl;
+    } else {
+        out() << r[0] << (r[0] == 1 ? " (connected)" : " (not connected)") << Qt::endl;
+    }
+    return ExitOk;
+}
+
+int RunCli(const QStringList& args)
+{
+    if (args.size() < 2 || args.contains(QStringLiteral("--help")) ||
+        args.contains(QStringLiteral("-h"))) {
+        out() << kHelp;
+        out().flush();
+        return args.size() < 2 ? ExitUsage : ExitOk;
+    }
+    Options o;
+    QString problem;
+    if (!parse(args, o, &problem))
+        return usage(problem);
+    Program().programDir = programDir(args[0]);
+    Program().settingsPath =
+        o.ini.isEmpty() ? Program().programDir + QStringLiteral("INI/qel_conn.ini") : o.ini;
+    Program().counterFrequency = CounterFrequency();
+    CliOperator op;
+    const struct Installed {
+        explicit Installed(Operator* o) { InstallOperator(o); }
+        ~Installed() { InstallOperator(nullptr); }
+    } installed(&op);
+    if (o.command == QLatin1String("show"))
+        return cmdShow(o);
+    const bool device = o.command == QLatin1String("read") || o.command == QLatin1String("write") ||
+                        o.command == QLatin1String("query");
+    if (!device)
+        return usage(QStringLiteral("unknown command '%1'").arg(o.command));
+    if (o.com == 0)
+        return usage(QStringLiteral("%1 needs --com N").arg(o.command));
+    if (o.command == QLatin1String("read"))
+        return cmdRead(o);
+    if (o.command == QLatin1String("write"))
+        return cmdWrite(o);
+    return cmdQuery(o);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    return RunCli(app.arguments());
+}

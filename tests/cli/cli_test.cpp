@@ -1,0 +1,197 @@
+#include "config/cnf_file.h"
+
+#include "sim/serial_device.h"
+#include "support/qt_printers.h"
+#include "support/temp_program.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+constexpr int kSimCom = 4;
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// qel2_cli against the simulated device, its COM number mapped in a temporary settings file.
+class Cli : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(program.isValid());
+        QString error;
+        ASSERT_TRUE(sim.start(&error)) << qPrintable(error);
+        ASSERT_TRUE(program.mapComPort(kSimCom, sim.slavePath()));
+    }
+
+    CliRun run(QStringList args) const
+    {
+        if (!args.isEmpty() && args[0] != QLatin1String("show"))
+            args << "--ini" << program.settingsPath() << "--wait"
+                 << "1";
+        QProcess p;
+        p.start(QStringLiteral(QEL2_CLI_PATH), args);
+        CliRun r;
+        if (!p.waitForFinished(60000))
+            return r;
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    QString file(const char* name) const { return program.path() + "/" + name; }
+
+    void put(const QString& path, const QByteArray& bytes) const
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    TempProgramDir program;
+    SimSerialDevice sim;
+};
+
+} // namespace
+
+TEST_F(Cli, ReadsADeviceIntoAFileThatShowPrints)
+{
+    SimDeviceState state = sim.state();
+    state.params.ip = {192, 168, 1, 200};
+    state.params.mask = {255, 255, 255, 0};
+    state.params.ports[0].regim = 1;
+    state.params.ports[0].remoteIp = {10, 0, 0, 7};
+    state.params.ports[0].remotePort = 502;
+    state.params.ports[1].rate = 115200;
+    state.params.ports[1].portSett = {2, 0, 7};
+    state.params.ports[1].timeout = 200;
+    sim.setState(state);
+
+    const CliRun readRun = run({"read", "--com", QString::number(kSimCom), "-o", file("x.cnf")});
+    ASSERT_EQ(readRun.exitCode, 0) << readRun.err.toStdString();
+    const CliRun show = run({"show", file("x.cnf")});
+    ASSERT_EQ(show.exitCode, 0);
+    const QStringList lines = show.out.split('\n', Qt::SkipEmptyParts);
+    for (const char* expected :
+         {"box_vers 39", "Mac_addres 00:00:00:00:00:00", "is_port2 0 (off)",
+          "ip_prz 255 (not chosen)", "ip_adr 192.168.1.200", "net_mask 255.255.255.0",
+          "port1.regim 1 (TCP client)", "port1.remote_ip_adr 10.0.0.7", "port1.remote_port 502",
+          "port2.rate 115200", "port2.port_sett[0] 2 (two stop bits)", "port2.port_sett[1] 0 (odd)",
+          "port2.port_sett[2] 7 (data bits)", "port2.timeout 200 (1000 ms)"})
+        EXPECT_TRUE(lines.contains(QString::fromUtf8(expected))) << expected;
+    EXPECT_EQ(lines.size(), 8 + 2 * 9);
+}
+
+TEST_F(Cli, WritesAFileIntoTheDevice)
+{
+    DeviceConfig cfg;
+    MakeEmptyConfig(cfg);
+    cfg.net.ip_prz = 0;
+    cfg.net.ip_adr = {10, 1, 2, 3};
+    cfg.net.net_mask = {255, 255, 0, 0};
+    cfg.ports[1].regim = 3;
+    cfg.ports[1].port = 4001;
+    cfg.ports[1].remote_ip_adr = {10, 1, 2, 99};
+    cfg.ports[1].remote_port = 4002;
+    ASSERT_TRUE(WriteCnfFile(cfg, file("w.cnf")));
+
+    const CliRun r = run({"write", "--com", QString::number(kSimCom), file("w.cnf")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const SimDeviceState state = sim.state();
+    EXPECT_EQ(state.saved.ip, cfg.net.ip_adr);
+    EXPECT_EQ(state.saved.mask, cfg.net.net_mask);
+    EXPECT_EQ(state.saved.ipPrz, 0);
+    EXPECT_EQ(state.saved.ports[1].regim, 3);
+    EXPECT_EQ(state.saved.ports[1].port, 4001);
+    EXPECT_EQ(state.saved.ports[1].remoteIp, cfg.ports[1].remote_ip_adr);
+    EXPECT_EQ(state.saved.ports[1].remotePort, 4002);
+    EXPECT_EQ(state.saved.port2Enabled, 1);
+    EXPECT_EQ(state.restarts, 3) << "network, port 1 and port 2 each end in a restart";
+}
+
+TEST_F(Cli, QueriesAndFailures)
+{
+    sim.setMac({0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0xEF});
+    sim.setTcpState(2, 1);
+    const QString com = QString::number(kSimCom);
+    struct Case {
+        QStringList args;
+        int exitCode;
+        const char* out; // a line the output must hold
+        const char* err; // a text stderr must hold
+    };
+    const Case cases[] = {
+        {{"query", "--com", com, "mac"}, 0, "00:1A:2B:3C:4D:EF", ""},
+        {{"query", "--com", com, "tcp1"}, 0, "0 (not connected)", ""},
+        {{"query", "--com", com, "tcp2"}, 0, "1 (connected)", ""},
+        {{"query", "--com", "200", "mac"}, 1, "", "COM200"},
+        {{"query", "--com", com, "ip"}, 2, "", "mac, tcp1, tcp2"},
+        {{"read"}, 2, "", "--com"},
+        {{"read", "--com", "0"}, 2, "", "--com takes a whole number from 1 to 255"},
+        {{"read", "--com", com, "--attempts", "x"}, 2, "", "--attempts"},
+        {{"frobnicate"}, 2, "", "unknown command"},
+        {{"show", "/nonexistent/x.cnf"}, 2, "", "not a readable file"},
+        {{"show"}, 2, "", "one file name"},
+        {{"--help"}, 0, "Exit status", ""},
+    };
+    for (const Case& c : cases) {
+        const CliRun r = run(c.args);
+        const std::string what = c.args.join(' ').toStdString();
+        EXPECT_EQ(r.exitCode, c.exitCode) << what << "\n" << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QString::fromUtf8(c.out))) << what << "\n"
+                                                              << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.err))) << what << "\n"
+                                                              << r.err.toStdString();
+    }
+}
+
+TEST_F(Cli, SilentDeviceOrOtherVersionIsALinkFailure)
+{
+    const QString com = QString::number(kSimCom);
+    SimSerialFaults silent;
+    silent.silent = true;
+    sim.setFaults(silent);
+    CliRun r = run({"read", "--com", com});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Пристрій не відповідає"))) << r.err.toStdString();
+    EXPECT_EQ(sim.frameCount(), 1) << "no retries without --attempts, no questions";
+
+    sim.setFaults({});
+    sim.setVersion(40);
+    r = run({"query", "--com", com, "mac"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("version 40")) << r.err.toStdString();
+}
+
+TEST_F(Cli, BadFilesAreRefusedOrReadByTheFileRules)
+{
+    const QString com = QString::number(kSimCom);
+    put(file("v40.cnf"), "[COMMON_PAR]\r\nbox_vers=40\r\n");
+    CliRun r = run({"write", "--com", com, file("v40.cnf")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("box_vers 40")) << r.err.toStdString();
+    EXPECT_EQ(sim.frameCount(), 0) << "a bad file sends nothing";
+
+    QByteArray junk;
+    for (int i = 0; i < 5000; ++i)
+        junk += char((i * 131) & 0xFF);
+    put(file("junk.cnf"),
+        "[COMMON_PAR]\r\nbox_name=" + QByteArray(200, 'N') + "\r\nip_prz=abc\r\n" + junk);
+    r = run({"show", file("junk.cnf")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.contains("box_name " + QString(20, 'N') + "\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("ip_prz 255 (not chosen)"));
+
+    r = run({"read", "--com", com, "-o", program.path()});
+    EXPECT_EQ(r.exitCode, 2) << "the output path is a directory";
+    EXPECT_TRUE(r.err.contains("Unable to write to")) << r.err.toStdString();
+}
