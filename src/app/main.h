@@ -1,0 +1,70 @@
+#pragma once
+// The main window: a grey panel with the status line and the main menu. It owns the link
+// context, runs the start-up work and the connect flow, and keeps the menu in step with the
+// state of the link.
+
+#include "ui_main.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <memory>
+
+struct LinkContext;
+class QTimer;
+
+class TFormMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // args is the program's argument list, argument 0 (the program path) first.
+    explicit TFormMain(const QStringList& args, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // Start-up work. False when the program has to end right away (the tw option out of
+    // range): the operator has been told, and nothing after the option was set up.
+    bool FormCreate();
+
+    // The one link context of the process; none before FormCreate and after the close.
+    LinkContext* linkContext() const { return link_.get(); }
+    StatusLine* statusLine() const { return ui.StatusBar1; }
+
+    // Closes the serial port and the UDP sockets and marks the link as gone. Never fails.
+    void CloseLink();
+    // Shows and enables the whole menu; without a link, disables the items that need one
+    // and clears status panels 0 and 1.
+    void SetMenuState();
+
+    // The connect flow, run once by the start timer.
+    void TimerStartTimer();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+    // The connection dialog over this window, with the status line handed to it. True when
+    // a device link is open afterwards. Until the dialog exists, no link can be made.
+    virtual bool RunConnectDialog();
+    // The work over an open Ethernet link: the device line in status panel 1 and the
+    // all-parameters form. It comes with the Ethernet link; until then there is nothing to do.
+    virtual void RunEthernetWork();
+
+private:
+    void FormShow();
+    void FormClose();
+    void setPanelColor(const QColor& color);
+    void hideTopLevelMenu();
+    bool takeTwOption();
+    void setProgramDirectory();
+    void setCaption();
+
+    void NconnectClick();
+    void NversClick();
+    void NExitClick();
+
+    Ui::TFormMain ui;
+    QStringList args_;
+    QString programFile_; // absolute path of the program file
+    std::unique_ptr<LinkContext> link_;
+    QTimer* TimerStart = nullptr;
+};
