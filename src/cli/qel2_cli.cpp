@@ -277,9 +277,7 @@ int cmdRead(const Options& o)
     if (const int rc = link.open())
         return rc;
     DeviceConfig cfg;
-    cfg.box_vers = kSupportedVersion;
-    if (!ReadNetConfig(link.ctx, cfg.net) || !ReadPortConfig(link.ctx, 1, cfg.ports[0]) ||
-        !ReadPortConfig(link.ctx, 2, cfg.ports[1]))
+    if (!ReadDeviceConfig(link.ctx, cfg))
         return link.failed();
     if (o.outFile.isEmpty()) {
         printConfig(cfg);
@@ -313,8 +311,7 @@ int cmdWrite(const Options& o)
     DeviceLink link(o);
     if (const int rc = link.open())
         return rc;
-    if (!WriteNetConfig(link.ctx, cfg.net) || !WritePortConfig(link.ctx, 1, cfg.ports[0]) ||
-        !WritePortConfig(link.ctx, 2, cfg.ports[1]))
+    if (!WriteDeviceConfig(link.ctx, cfg))
         return link.failed();
     if (cfg.net.ip_prz == 255)
         err() << "note: the file chooses no address assignment (ip_prz 255); the device "

@@ -120,6 +120,20 @@ bool WritePortConfig(LinkContext& ctx, int port, const PortConfig& group)
     return ok;
 }
 
+bool ReadDeviceConfig(LinkContext& ctx, DeviceConfig& cfg)
+{
+    cfg = DeviceConfig{};
+    cfg.box_vers = kSupportedVersion;
+    return ReadNetConfig(ctx, cfg.net) && ReadPortConfig(ctx, 1, cfg.ports[0]) &&
+           ReadPortConfig(ctx, 2, cfg.ports[1]);
+}
+
+bool WriteDeviceConfig(LinkContext& ctx, const DeviceConfig& cfg)
+{
+    return WriteNetConfig(ctx, cfg.net) && WritePortConfig(ctx, 1, cfg.ports[0]) &&
+           WritePortConfig(ctx, 2, cfg.ports[1]);
+}
+
 bool CommitConfig(LinkContext& ctx, CommitWhich which)
 {
     BusyScope busy;

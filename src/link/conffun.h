@@ -18,6 +18,11 @@ bool WriteNetConfig(LinkContext& ctx, const NetConfig& net);
 // port is 1 or 2; any other number fails without sending anything.
 bool ReadPortConfig(LinkContext& ctx, int port, PortConfig& group);
 bool WritePortConfig(LinkContext& ctx, int port, const PortConfig& group);
+// A whole device over the serial link: the network group, port 1 and port 2, each only
+// after the one before it succeeded. A read starts from an all-zero record with box_vers 39
+// (the serial link gives no MAC, name or port 2 flag).
+bool ReadDeviceConfig(LinkContext& ctx, DeviceConfig& cfg);
+bool WriteDeviceConfig(LinkContext& ctx, const DeviceConfig& cfg);
 // The settings a write leaves behind, then 0x0D (save) and 0x02 (restart); the result is
 // that of the restart.
 bool CommitConfig(LinkContext& ctx, CommitWhich which);

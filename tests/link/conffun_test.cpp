@@ -275,3 +275,52 @@ TEST_F(Groups, OnlyPortsOneAndTwoExist)
     EXPECT_FALSE(WritePortConfig(ctx, 3, p));
     EXPECT_TRUE(sent().empty());
 }
+
+TEST_F(Groups, WholeDeviceGoesGroupByGroupAndStopsAtAFailedGroup)
+{
+    const Codes readNet = {0x61, 0x62, 0x63};
+    const Codes readPort1 = {0x60, 0x64, 0x65, 0x66, 0x71, 0x72, 0x73};
+    const Codes readPort2 = {0x90, 0x91, 0x92, 0x93, 0x94, 0x95, 0x96};
+    struct Case {
+        QByteArray ignored;
+        bool result;
+        Codes codes;
+    };
+    const Case cases[] = {
+        {"", true, readNet + readPort1 + readPort2},
+        {"\x63", false, readNet},
+        {"\x60", false, readNet + Codes{0x60}},
+        {"\x96", false, readNet + readPort1 + readPort2},
+    };
+    for (const Case& c : cases) {
+        sim.clearLog();
+        ignore(c.ignored);
+        DeviceConfig cfg;
+        cfg.is_port2 = 1; // a read starts from a clean record
+        EXPECT_EQ(ReadDeviceConfig(ctx, cfg), c.result) << c.ignored.toHex().constData();
+        EXPECT_EQ(sent(), c.codes) << c.ignored.toHex().constData();
+        EXPECT_EQ(cfg.box_vers, kSupportedVersion);
+        EXPECT_EQ(cfg.is_port2, 0);
+        EXPECT_EQ(cfg.net.ip_prz, 255);
+    }
+
+    // A device read and written back compares equal when read again.
+    ignore("");
+    DeviceConfig first;
+    ASSERT_TRUE(ReadDeviceConfig(ctx, first));
+    first.net.ip_prz = 1;
+    first.ports[0] = samplePort(1);
+    ASSERT_TRUE(WriteDeviceConfig(ctx, first));
+    DeviceConfig again;
+    ASSERT_TRUE(ReadDeviceConfig(ctx, again));
+    first.net.ip_prz = 255;
+    EXPECT_EQ(again, first);
+
+    // A failed network write writes no port.
+    first.net.ip_prz = 1;
+    sim.clearLog();
+    ignore("\x33");
+    EXPECT_FALSE(WriteDeviceConfig(ctx, first));
+    for (int code : sent())
+        EXPECT_TRUE(code == 0x33 || code == 0x0D || code == 0x02) << code;
+}
