@@ -112,6 +112,7 @@ TFormMain::TFormMain(const QStringList& args, QWidget* parent) : QMainWindow(par
     TimerStart->setInterval(100);
     connect(TimerStart, &QTimer::timeout, this, &TFormMain::TimerStartTimer);
 
+    connect(ui.Nrdcnf, &QAction::triggered, this, &TFormMain::NrdcnfClick);
     connect(ui.Nconnect, &QAction::triggered, this, &TFormMain::NconnectClick);
     connect(ui.Nvers, &QAction::triggered, this, &TFormMain::NversClick);
     connect(ui.NExit, &QAction::triggered, this, &TFormMain::NExitClick);

@@ -58,6 +58,7 @@ private:
     void setProgramDirectory();
     void setCaption();
 
+    void NrdcnfClick();
     void NconnectClick();
     void NversClick();
     void NExitClick();
