@@ -255,16 +255,24 @@ private:
     const Options& o_;
 };
 
-int cmdShow(const Options& o)
+// Reads the one file argument of a command into cfg; ExitUsage when there is none to read.
+int readFileArgument(const Options& o, DeviceConfig& cfg)
 {
     if (o.positional.size() != 1)
-        return usage(QStringLiteral("show takes one file name"));
-    const QString path = o.positional[0];
+        return usage(QStringLiteral("%1 takes one file name").arg(o.command));
+    const QString& path = o.positional[0];
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable())
         return usage(QStringLiteral("%1 is not a readable file").arg(path));
-    DeviceConfig cfg;
     ReadCnfFile(path, cfg);
+    return ExitOk;
+}
+
+int cmdShow(const Options& o)
+{
+    DeviceConfig cfg;
+    if (const int rc = readFileArgument(o, cfg))
+        return rc;
     printConfig(cfg);
     return ExitOk;
 }
@@ -294,16 +302,11 @@ int cmdRead(const Options& o)
 
 int cmdWrite(const Options& o)
 {
-    if (o.positional.size() != 1)
-        return usage(QStringLiteral("write takes one file name"));
-    const QString path = o.positional[0];
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable())
-        return usage(QStringLiteral("%1 is not a readable file").arg(path));
     DeviceConfig cfg;
-    ReadCnfFile(path, cfg);
+    if (const int rc = readFileArgument(o, cfg))
+        return rc;
     if (cfg.box_vers != kSupportedVersion) {
-        err() << "qel2_cli: " << path << " is not a configuration file of a QEL_2 device of "
+        err() << "qel2_cli: " << o.positional[0] << " is not a configuration file of a QEL_2 device of "
               << "version " << kSupportedVersion << " (box_vers " << cfg.box_vers << ")"
               << Qt::endl;
         return ExitUsage;
