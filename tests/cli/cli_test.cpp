@@ -1,8 +1,7 @@
 #include "config/cnf_file.h"
 
-#include "sim/serial_device.h"
 #include "support/qt_printers.h"
-#include "support/temp_program.h"
+#include "support/sim_com.h"
 
 #include <QFile>
 #include <QProcess>
@@ -21,16 +20,10 @@ struct CliRun {
 };
 
 // qel2_cli against the simulated device, its COM number mapped in a temporary settings file.
-class Cli : public ::testing::Test
+class Cli : public SimComTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(program.isValid());
-        QString error;
-        ASSERT_TRUE(sim.start(&error)) << qPrintable(error);
-        ASSERT_TRUE(program.mapComPort(kSimCom, sim.slavePath()));
-    }
+    Cli() : SimComTest(kSimCom) {}
 
     CliRun run(QStringList args) const
     {
@@ -56,9 +49,6 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-
-    TempProgramDir program;
-    SimSerialDevice sim;
 };
 
 } // namespace

@@ -1,8 +1,7 @@
 #include "link/comportfunctions.h"
 
 #include "line_probe.h"
-#include "sim/serial_device.h"
-#include "support/temp_program.h"
+#include "support/sim_com.h"
 
 #include <QFile>
 
@@ -13,25 +12,16 @@ namespace
 
 constexpr int kSimCom = 7;
 
-class ComPort : public ::testing::Test
+class ComPort : public SimComTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(program.isValid());
-        QString error;
-        ASSERT_TRUE(sim.start(&error)) << qPrintable(error);
-        ASSERT_TRUE(program.mapComPort(kSimCom, sim.slavePath()));
-    }
+    ComPort() : SimComTest(kSimCom) {}
 
     std::unique_ptr<QSerialPort> open(qint32 rate = 9600, int bits = 8, int parity = 0,
                                       int stop = 0, ComOpenError* error = nullptr)
     {
         return OpenComPort(kSimCom, rate, bits, parity, stop, 1000, 1000, true, false, error);
     }
-
-    TempProgramDir program;
-    SimSerialDevice sim;
 };
 
 TEST_F(ComPort, DevicesOfComNumbers)

@@ -2,10 +2,9 @@
 #include "link/conffun.h"
 #include "link/qelbox.h"
 
-#include "sim/serial_device.h"
 #include "support/qt_printers.h"
 #include "support/scripted_operator.h"
-#include "support/temp_program.h"
+#include "support/sim_com.h"
 
 #include <gtest/gtest.h>
 
@@ -28,18 +27,19 @@ Codes operator+(Codes a, const Codes& b)
 
 // The parameter groups against the simulated device; a command the device ignores fails
 // after one short attempt and its retry question is answered "Ні".
-class Groups : public ::testing::Test
+class Groups : public SimComTest
 {
 protected:
+    Groups() : SimComTest(kSimCom) {}
+
     void SetUp() override
     {
-        ASSERT_TRUE(program.isValid());
-        QString error;
-        ASSERT_TRUE(sim.start(&error)) << qPrintable(error);
-        ASSERT_TRUE(program.mapComPort(kSimCom, sim.slavePath()));
+        SimComTest::SetUp();
+        if (HasFatalFailure())
+            return;
         InitLinkContext(ctx);
         ComOpenError openError;
-        ctx.port = OpenComPort(kSimCom, 9600, 8, 0, 0, 1000, 1000, true, false, &openError);
+        ctx.port = openCom(&openError);
         ASSERT_TRUE(ctx.port) << qPrintable(openError.text());
         ctx.attemptCount = 1;
         ctx.replyTimeout = 300;
@@ -70,8 +70,6 @@ protected:
         return "<not sent>";
     }
 
-    TempProgramDir program;
-    SimSerialDevice sim;
     ScriptedOperator op;
     LinkContext ctx;
 };

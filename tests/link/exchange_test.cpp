@@ -1,9 +1,8 @@
 #include "link/comportfunctions.h"
 #include "link/qelbox.h"
 
-#include "sim/serial_device.h"
 #include "support/scripted_operator.h"
-#include "support/temp_program.h"
+#include "support/sim_com.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -35,24 +34,23 @@ QByteArray reply(const LinkContext& ctx, int n)
 }
 
 // A link context on an open COM port whose far end is the simulated device.
-class Exchange : public ::testing::Test
+class Exchange : public SimComTest
 {
 protected:
+    Exchange() : SimComTest(kSimCom) {}
+
     void SetUp() override
     {
-        ASSERT_TRUE(program.isValid());
-        QString error;
-        ASSERT_TRUE(sim.start(&error)) << qPrintable(error);
-        ASSERT_TRUE(program.mapComPort(kSimCom, sim.slavePath()));
+        SimComTest::SetUp();
+        if (HasFatalFailure())
+            return;
         InitLinkContext(ctx);
         ComOpenError openError;
-        ctx.port = OpenComPort(kSimCom, 9600, 8, 0, 0, 1000, 1000, true, false, &openError);
+        ctx.port = openCom(&openError);
         ASSERT_TRUE(ctx.port) << qPrintable(openError.text());
         ctx.statusPanel = [this](const QString& text) { status.append(text); };
     }
 
-    TempProgramDir program;
-    SimSerialDevice sim;
     ScriptedOperator op;
     LinkContext ctx;
     QStringList status;

@@ -1,0 +1,16 @@
+#include "support/sim_com.h"
+
+#include "link/comportfunctions.h"
+
+void SimComTest::SetUp()
+{
+    ASSERT_TRUE(program.isValid());
+    QString error;
+    ASSERT_TRUE(sim.start(&error)) << qPrintable(error);
+    ASSERT_TRUE(program.mapComPort(com_, sim.slavePath()));
+}
+
+std::unique_ptr<QSerialPort> SimComTest::openCom(ComOpenError* error) const
+{
+    return OpenComPort(com_, 9600, 8, ComParityNone, ComOneStop, 1000, 1000, true, false, error);
+}
