@@ -1,6 +1,8 @@
 #include "app/filedialogs.h"
 
 #include "support/qt_printers.h"
+#include "support/ui/choose_file.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,14 +19,22 @@ namespace
 
 // Runs handle on the file dialog once it is shown modally. A second modal window on top of
 // it (an overwrite prompt) is closed and recorded, so the test fails instead of hanging.
+// Its polls belong to it and end with it, so a finished test's driver never acts later.
 struct DialogDriver {
     std::function<void(QFileDialog&)> handle;
     bool handled = false;
     QString unexpected;
+    QObject polls;
 
-    void arm()
+    // Starts over for the next dialog, with a new handler.
+    void arm(std::function<void(QFileDialog&)> next = {})
     {
-        QTimer::singleShot(10, [this] { poll(); });
+        if (next) {
+            handle = std::move(next);
+            handled = false;
+            unexpected.clear();
+        }
+        QTimer::singleShot(10, &polls, [this] { poll(); });
     }
     void poll()
     {
@@ -38,7 +48,7 @@ struct DialogDriver {
             w->close();
         }
         if (w)
-            QTimer::singleShot(10, [this] { poll(); });
+            QTimer::singleShot(10, &polls, [this] { poll(); });
     }
 };
 
@@ -84,12 +94,7 @@ TEST(QtFileDialogs, SaveOffersTheNameAndNeitherPromptsNorAddsASuffix)
 
     // A typed name without extension comes back as typed.
     const QString bare = tmp.filePath("bare");
-    driver = {};
-    driver.handle = [&](QFileDialog& d) {
-        d.selectFile(bare);
-        static_cast<QDialog&>(d).accept();
-    };
-    driver.arm();
+    driver.arm([&](QFileDialog& d) { ChooseFileAndAccept(d, bare); });
     EXPECT_EQ(dialogs.saveFile(request(tmp.path(), existing)), bare);
 }
 
@@ -110,15 +115,12 @@ TEST(QtFileDialogs, OpenWantsAnExistingFileAndCancelGivesNothing)
         EXPECT_EQ(d.acceptMode(), QFileDialog::AcceptOpen);
         EXPECT_EQ(d.fileMode(), QFileDialog::ExistingFile);
         EXPECT_EQ(d.selectedNameFilter(), QStringLiteral("Data Files (*.cnf)"));
-        d.selectFile(file);
-        static_cast<QDialog&>(d).accept();
+        ChooseFileAndAccept(d, file);
     };
     driver.arm();
     QtFileDialogs dialogs;
     EXPECT_EQ(dialogs.openFile(r), file);
 
-    driver = {};
-    driver.handle = [](QFileDialog& d) { static_cast<QDialog&>(d).reject(); };
-    driver.arm();
+    driver.arm([](QFileDialog& d) { static_cast<QDialog&>(d).reject(); });
     EXPECT_TRUE(dialogs.openFile(r).isEmpty());
 }

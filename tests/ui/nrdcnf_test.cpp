@@ -6,10 +6,10 @@
 #include "config/rd_wr_ini.h"
 #include "link/comportfunctions.h"
 #include "link/qelbox.h"
-#include "sim/serial_device.h"
 #include "support/qt_printers.h"
 #include "support/scripted_operator.h"
-#include "support/temp_program.h"
+#include "support/sim_com.h"
+#include "support/ui/choose_file.h"
 #include "support/ui/modal_answer.h"
 
 #include <QAction>
@@ -43,15 +43,16 @@ protected:
     }
 };
 
-class SaveDeviceToFile : public ::testing::Test
+class SaveDeviceToFile : public SimComTest
 {
 protected:
+    SaveDeviceToFile() : SimComTest(kSimCom) {}
+
     void SetUp() override
     {
-        ASSERT_TRUE(program.isValid());
-        QString error;
-        ASSERT_TRUE(sim.start(&error)) << qPrintable(error);
-        ASSERT_TRUE(program.mapComPort(kSimCom, sim.slavePath()));
+        SimComTest::SetUp();
+        if (HasFatalFailure())
+            return;
         QFile exe(program.path() + "/qel2_serv");
         ASSERT_TRUE(exe.open(QIODevice::WriteOnly));
         window = std::make_unique<LinkedMain>(QStringList{exe.fileName()});
@@ -78,16 +79,13 @@ protected:
                 offered->fileName = fd->selectedFiles().value(0);
             }
             if (!name.isEmpty()) {
-                fd->selectFile(name);
-                QMetaObject::invokeMethod(fd, "accept");
+                ChooseFileAndAccept(*fd, name);
             }
         };
         window->findChild<QAction*>("Nrdcnf")->trigger();
         EXPECT_TRUE(answer.answered());
     }
 
-    TempProgramDir program;
-    SimSerialDevice sim;
     ScriptedOperator op;
     std::unique_ptr<LinkedMain> window;
 };
