@@ -7,6 +7,7 @@
 #include "config/program.h"
 #include "config/rd_wr_ini.h"
 #include "connect/about.h"
+#include "connect/connect.h"
 #include "link/qelbox.h"
 
 #include <QCloseEvent>
@@ -17,10 +18,8 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QSerialPort>
 #include <QStandardPaths>
 #include <QTimer>
-#include <QUdpSocket>
 
 namespace
 {
@@ -243,18 +242,8 @@ void TFormMain::FormClose()
 
 void TFormMain::CloseLink()
 {
-    if (link_) {
-        for (auto* socket : {&link_->sendSocket, &link_->receiveSocket}) {
-            if (*socket) {
-                (*socket)->close();
-                socket->reset();
-            }
-        }
-        if (link_->port) {
-            link_->port->close();
-            link_->port.reset();
-        }
-    }
+    if (link_)
+        ReleaseLink(*link_);
     ui.StatusBar1->setText(1, QString());
     Program().connected = 0;
 }
@@ -295,7 +284,10 @@ void TFormMain::TimerStartTimer()
 
 bool TFormMain::RunConnectDialog()
 {
-    return false;
+    TFormConnect dialog(*link_, this);
+    dialog.StatusBar = ui.StatusBar1;
+    dialog.exec();
+    return dialog.Connected;
 }
 
 void TFormMain::RunEthernetWork() {}

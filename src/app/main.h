@@ -43,7 +43,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
     // The connection dialog over this window, with the status line handed to it. True when
-    // a device link is open afterwards. Until the dialog exists, no link can be made.
+    // a device link is open afterwards.
     virtual bool RunConnectDialog();
     // The work over an open Ethernet link: the device line in status panel 1 and the
     // all-parameters form. It comes with the Ethernet link; until then there is nothing to do.

@@ -43,13 +43,6 @@ bool hasExtension(const QString& path)
     return fileNameOnly(path).contains(QLatin1Char('.'));
 }
 
-void showWriteError(const QString& error)
-{
-    const int nl = error.indexOf(QLatin1Char('\n'));
-    CurrentOperator().ask(MsgError, nl < 0 ? error : error.left(nl),
-                          nl < 0 ? QString() : error.mid(nl + 1));
-}
-
 } // namespace
 
 void ReadCnfFile(const QString& path, DeviceConfig& cfg)
@@ -207,7 +200,7 @@ bool SaveConfigFile(const DeviceConfig& cfg, FileDialogs& dialogs, const QString
 
     QString error;
     if (!WriteCnfFile(cfg, current, &error)) {
-        showWriteError(error);
+        ShowErrorText(error);
         return false;
     }
     CurrentOperator().ask(MsgNotice, QStringLiteral("Параметри конфігурації"),

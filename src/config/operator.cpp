@@ -26,3 +26,10 @@ Operator* InstallOperator(Operator* op)
     g_current = op;
     return previous;
 }
+
+void ShowErrorText(const QString& text)
+{
+    const qsizetype nl = text.indexOf(QLatin1Char('\n'));
+    CurrentOperator().ask(MsgError, nl < 0 ? text : text.left(nl),
+                          nl < 0 ? QString() : text.mid(nl + 1));
+}

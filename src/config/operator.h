@@ -29,6 +29,9 @@ Operator& CurrentOperator();
 // Installs op (not owned; nullptr goes back to the silent one) and returns the previous one.
 Operator* InstallOperator(Operator* op);
 
+// Shows an error message of two lines: the text up to its first line break, and the rest.
+void ShowErrorText(const QString& text);
+
 // Keeps the wait cursor on for a scope.
 class BusyScope
 {

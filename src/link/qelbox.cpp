@@ -12,6 +12,20 @@
 LinkContext::LinkContext() = default;
 LinkContext::~LinkContext() = default;
 
+void ReleaseLink(LinkContext& ctx)
+{
+    for (auto* socket : {&ctx.sendSocket, &ctx.receiveSocket}) {
+        if (*socket) {
+            (*socket)->close();
+            socket->reset();
+        }
+    }
+    if (ctx.port) {
+        ctx.port->close();
+        ctx.port.reset();
+    }
+}
+
 void InitLinkContext(LinkContext& ctx)
 {
     ctx.port.reset();

@@ -92,6 +92,9 @@ struct LinkContext {
 // texts. The buffers are left as they are.
 void InitLinkContext(LinkContext& ctx);
 
+// Closes the serial port and both UDP sockets of the context and forgets them.
+void ReleaseLink(LinkContext& ctx);
+
 // The text of the current result code (an empty text for a code outside the table).
 QString ResultText(const LinkContext& ctx);
 

@@ -356,7 +356,10 @@ TEST_F(MainWindowTest, NotConnectedStateAfterTheFlow)
     ASSERT_TRUE(w.FormCreate());
     ConnSet().cur.Conn_Prz = 0;
     ConnSet().cur.COMPort = 3;
+    ModalAnswer answer("BitBtn2"); // "Вихід" in the connection dialog
     runStartTimer(w);
+    ASSERT_TRUE(answer.answered());
+    EXPECT_EQ(answer.seen().caption, " Встановлення зв'язку з пристроєм");
 
     for (const MenuItem& m : kMenu)
         EXPECT_TRUE(item(w, m.name)->isVisible()) << m.name;

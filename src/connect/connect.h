@@ -1,0 +1,49 @@
+#pragma once
+// The connection dialog: the operator chooses the serial port and exchange settings, or an
+// abonent of the book for Ethernet; the choice is stored in the connection settings file,
+// then the link is opened and checked.
+
+#include "ui_connect.h"
+
+#include <QDialog>
+
+struct Abonent;
+struct LinkContext;
+class StatusLine;
+
+// The firmware version this program serves.
+constexpr int kServedFirmwareVersion = 39;
+
+class TFormConnect : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TFormConnect(LinkContext& link, QWidget* parent = nullptr);
+
+    // The main window's status line, set before the dialog is shown; none leaves the
+    // connection parameters unshown.
+    StatusLine* StatusBar = nullptr;
+    // True once a link was opened and the device answered as it should.
+    bool Connected = false;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormShow();
+    void ComboBox4Click();
+    void BitBtn6Click();
+    void BitBtn1Click();
+    void BitBtn2Click();
+
+    void FillAbonentList();
+    void fillPortList();
+    bool acceptSerialPage();
+    bool acceptEthernetPage();
+    bool storeSettings();
+    bool ConnectDirect();
+    bool ConnectEthernet(const Abonent* abonent);
+
+    Ui::TFormConnect ui;
+    LinkContext& link_;
+};
