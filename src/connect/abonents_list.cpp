@@ -154,8 +154,7 @@ void TFormAbonents_List::StringGrid1Click()
 void TFormAbonents_List::StringGrid1DblClick()
 {
     StringGrid1Click();
-    if (usedEntries() > 0)
-        BitBtn1Click();
+    BitBtn1Click();
 }
 
 void TFormAbonents_List::SpeedButton1Click()
