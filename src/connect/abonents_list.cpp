@@ -144,10 +144,10 @@ void TFormAbonents_List::Refresh()
 void TFormAbonents_List::StringGrid1Click()
 {
     const QModelIndexList rows = ui.StringGrid1->selectionModel()->selectedRows();
-    if (usedEntries() == 0 || rows.isEmpty())
+    if (rows.isEmpty())
         return;
     const int row = rows.first().row();
-    if (row < usedEntries())
+    if (row < usedEntries()) // never the empty row of an empty book
         book_.user_index = quint8(row);
 }
 

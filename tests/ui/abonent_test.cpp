@@ -1,6 +1,5 @@
 // The entry form of the abonent book: what it shows, what it refuses and what it stores.
 
-#include "config/cp1251.h"
 #include "config/rd_wr_ini.h"
 #include "connect/abonent.h"
 #include "support/qt_printers.h"
@@ -12,6 +11,8 @@
 #include <QPushButton>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace
 {

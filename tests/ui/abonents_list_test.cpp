@@ -9,14 +9,13 @@
 #include "support/scripted_operator.h"
 #include "support/ui/modal_answer.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
-#include <QToolButton>
 
 #include <gtest/gtest.h>
 
