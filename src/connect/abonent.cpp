@@ -1,0 +1,143 @@
+#include "connect/abonent.h"
+
+#include "app/suplfunc.h"
+#include "app/uiresources.h"
+#include "config/cp1251.h"
+#include "config/operator.h"
+
+#include <QScreen>
+#include <QShowEvent>
+
+namespace
+{
+
+constexpr int kWidth = 548;
+constexpr int kHeight = 162;
+
+const QString kNotAll = QStringLiteral("Уведені не всі параметри");
+const QString kRangeHint = QStringLiteral("(0...255)");
+
+// A decimal number, optionally negative, in ASCII digits; the key filter lets '%' and the
+// apostrophe through and pasted text is not filtered, so a field may hold anything.
+bool parseNumber(const QString& text, int& value)
+{
+    const qsizetype start = text.startsWith(u'-') ? 1 : 0;
+    if (text.size() == start)
+        return false;
+    for (qsizetype i = start; i < text.size(); ++i) {
+        if (text.at(i) < u'0' || text.at(i) > u'9')
+            return false;
+    }
+    bool ok = false;
+    value = text.toInt(&ok);
+    return ok;
+}
+
+// The first character of text the code page cannot hold, whole even when it is a pair of
+// UTF-16 units; empty when there is none.
+QString firstForeignCharacter(const QString& text)
+{
+    const QChar c = firstNonCp1251(text);
+    if (c.isNull())
+        return {};
+    const qsizetype i = text.indexOf(c);
+    const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+    return text.mid(i, pair ? 2 : 1);
+}
+
+} // namespace
+
+TFormAbonent::TFormAbonent(Abonent& entry, Mode mode, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      entry_(entry), mode_(mode)
+{
+    InitUiResources();
+    ui.setupUi(this);
+    for (QLineEdit* field : {ui.ip1, ui.ip2, ui.ip3, ui.ip4})
+        InstallIntKeyFilter(field);
+    connect(ui.BitBtn4, &QPushButton::clicked, this, &TFormAbonent::BitBtn4Click);
+    connect(ui.BitBtn5, &QPushButton::clicked, this, &TFormAbonent::BitBtn5Click);
+}
+
+void TFormAbonent::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFormAbonent::FormShow()
+{
+    setFixedSize(kWidth, kHeight);
+    QLineEdit* const fields[] = {ui.ip1, ui.ip2, ui.ip3, ui.ip4};
+    if (mode_ == Mode::Edit) {
+        ui.Edit1->setText(AbonentName(entry_));
+        for (int i = 0; i < 4; ++i)
+            fields[i]->setText(QString::number(entry_.ip_adr[size_t(i)]));
+    } else {
+        ui.Edit1->clear();
+        for (QLineEdit* field : fields)
+            field->clear();
+    }
+    ui.Edit1->setFocus();
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+bool TFormAbonent::readAddress(IpAddress& address)
+{
+    QLineEdit* const fields[] = {ui.ip1, ui.ip2, ui.ip3, ui.ip4};
+    for (int i = 0; i < 4; ++i) {
+        const QString text = fields[i]->text();
+        int value = 0;
+        if (text.isEmpty()) {
+            CurrentOperator().ask(MsgInputError, kNotAll, QString());
+        } else if (!parseNumber(text, value)) {
+            CurrentOperator().ask(MsgInputError, QStringLiteral("Поле IP-адреси містить не число"),
+                                  kRangeHint);
+        } else if (value < 0 || value > 255) {
+            CurrentOperator().ask(MsgInputError,
+                                  QStringLiteral("Поле IP-адреси поза припустимого діапазону"),
+                                  kRangeHint);
+        } else {
+            address[size_t(i)] = quint8(value);
+            continue;
+        }
+        fields[i]->setFocus();
+        return false;
+    }
+    return true;
+}
+
+void TFormAbonent::BitBtn4Click()
+{
+    const QString name = ui.Edit1->text();
+    if (name.isEmpty()) {
+        CurrentOperator().ask(MsgInputError, kNotAll, QString());
+        ui.Edit1->setFocus();
+        return;
+    }
+    const QString foreign = firstForeignCharacter(name);
+    if (!foreign.isEmpty()) {
+        CurrentOperator().ask(
+            MsgInputError,
+            QStringLiteral("Символ \"%1\" у найменуванні неприпустимий").arg(foreign),
+            QStringLiteral("(немає в кодуванні Windows-1251)"));
+        ui.Edit1->setFocus();
+        return;
+    }
+    IpAddress address{};
+    if (!readAddress(address))
+        return;
+
+    entry_.ip_adr = address;
+    SetAbonentName(entry_, toCp1251(name));
+    accepted_ = true;
+    accept();
+}
+
+void TFormAbonent::BitBtn5Click()
+{
+    reject();
+}
