@@ -112,6 +112,9 @@ TFormMain::TFormMain(const QStringList& args, QWidget* parent) : QMainWindow(par
     connect(TimerStart, &QTimer::timeout, this, &TFormMain::TimerStartTimer);
 
     connect(ui.Nrdcnf, &QAction::triggered, this, &TFormMain::NrdcnfClick);
+    connect(ui.N11, &QAction::triggered, this, &TFormMain::N11Click);
+    connect(ui.N21, &QAction::triggered, this, &TFormMain::N21Click);
+    connect(ui.N2, &QAction::triggered, this, &TFormMain::N2Click);
     connect(ui.Nconnect, &QAction::triggered, this, &TFormMain::NconnectClick);
     connect(ui.Nvers, &QAction::triggered, this, &TFormMain::NversClick);
     connect(ui.NExit, &QAction::triggered, this, &TFormMain::NExitClick);

@@ -59,6 +59,10 @@ private:
     void setCaption();
 
     void NrdcnfClick();
+    void N11Click();
+    void N21Click();
+    void N2Click();
+    void showTcpState(quint8 code, int port);
     void NconnectClick();
     void NversClick();
     void NExitClick();

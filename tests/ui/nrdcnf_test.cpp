@@ -1,22 +1,16 @@
 // "Збереження  параметрів конфігурації в файлі": the device on the serial link saved to a file.
 
-#include "app/main.h"
 #include "config/cnf_file.h"
 #include "config/program.h"
-#include "config/rd_wr_ini.h"
-#include "link/comportfunctions.h"
-#include "link/qelbox.h"
 #include "support/qt_printers.h"
-#include "support/scripted_operator.h"
-#include "support/sim_com.h"
 #include "support/ui/choose_file.h"
+#include "support/ui/linked_main.h"
 #include "support/ui/modal_answer.h"
 
 #include <QAction>
-#include <QFile>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSerialPort>
 
 #include <gtest/gtest.h>
 
@@ -25,46 +19,10 @@ namespace
 
 constexpr int kSimCom = 6;
 
-// The main window with a connection dialog that links straight to the simulated device.
-class LinkedMain : public TFormMain
-{
-public:
-    using TFormMain::TFormMain;
-
-protected:
-    bool RunConnectDialog() override
-    {
-        LinkContext* ctx = linkContext();
-        ctx->port = OpenComPort(kSimCom, 9600, 8, 0, 0, 1000, 1000, true, false);
-        ctx->attemptCount = 1;
-        ctx->replyTimeout = 300;
-        ctx->interByteTimeout = 100;
-        return ctx->port != nullptr;
-    }
-};
-
-class SaveDeviceToFile : public SimComTest
+class SaveDeviceToFile : public LinkedMainTest
 {
 protected:
-    SaveDeviceToFile() : SimComTest(kSimCom) {}
-
-    void SetUp() override
-    {
-        SimComTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        QFile exe(program.path() + "/qel2_serv");
-        ASSERT_TRUE(exe.open(QIODevice::WriteOnly));
-        window = std::make_unique<LinkedMain>(QStringList{exe.fileName()});
-        ASSERT_TRUE(window->FormCreate());
-        window->TimerStartTimer();
-        ASSERT_EQ(Program().connected, 1);
-    }
-    void TearDown() override
-    {
-        window.reset();
-        ConnSet() = ConnSettingsState();
-    }
+    SaveDeviceToFile() : LinkedMainTest(kSimCom) {}
 
     // Triggers the menu item and confirms the save dialog with name (empty: cancel).
     void saveAs(const QString& name, FileDialogRequest* offered = nullptr)
@@ -85,9 +43,6 @@ protected:
         window->findChild<QAction*>("Nrdcnf")->trigger();
         EXPECT_TRUE(answer.answered());
     }
-
-    ScriptedOperator op;
-    std::unique_ptr<LinkedMain> window;
 };
 
 } // namespace
