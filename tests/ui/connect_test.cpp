@@ -13,10 +13,12 @@
 #include "support/sim_com.h"
 #include "support/ui/modal_answer.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
@@ -390,6 +392,46 @@ TEST_F(ConnectDialogTest, EthernetStoresTheChoiceThenSaysTheLinkIsNotThereYet)
     EXPECT_TRUE(dialog->isVisible());
 }
 
+TEST_F(ConnectDialogTest, AbonentBookButtonRefillsTheListOnlyWhenAccepted)
+{
+    ConnSettings& s = ConnSet().cur;
+    s.Conn_Prz = 1;
+    s.book.users_num = 2;
+    s.book.user_index = 0;
+    s.book.sort_prz = 1; // by address: the book opens in this order
+    SetAbonentName(s.book.abonents[0], "Bravo");
+    s.book.abonents[0].ip_adr = {10, 0, 0, 1};
+    SetAbonentName(s.book.abonents[1], "alpha");
+    s.book.abonents[1].ip_adr = {10, 0, 0, 2};
+    open();
+    QComboBox* list = combo("ComboBox6");
+    ASSERT_EQ(list->itemText(0), "Bravo");
+
+    struct Case {
+        const char* button;
+        QStringList items;
+        int selected;
+    };
+    // The list sorts by name when its name button is pressed; "Bravo" stays current.
+    for (const Case& c : {Case{"BitBtn5", {"Bravo", "alpha", "Новий абонент"}, 0},
+                          Case{"BitBtn4", {"alpha", "Bravo", "Новий абонент"}, 1}}) {
+        SCOPED_TRACE(c.button);
+        ModalAnswer answer(c.button);
+        answer.inspect = [](QWidget* book) {
+            book->findChild<QAbstractButton*>("SpeedButton1")->click();
+        };
+        child<QPushButton>("BitBtn6")->click();
+        ASSERT_TRUE(answer.answered());
+        EXPECT_EQ(answer.seen().caption, " Список абонентів (Ethernet-інтерфейс)");
+        QStringList items;
+        for (int i = 0; i < list->count(); ++i)
+            items << list->itemText(i);
+        EXPECT_EQ(items, c.items);
+        EXPECT_EQ(list->currentIndex(), c.selected);
+        EXPECT_EQ(bar.text(0), " IP-адр. 10.0.0.1");
+    }
+}
+
 // The main window with the real dialog: the menu is the working surface after a serial
 // connection, and "Вихід" leaves it without the device items.
 class ConnectFlow : public ConnectDialogTest
@@ -443,6 +485,26 @@ TEST_F(ConnectFlow, MenuAfterConnectAndAfterExit)
     for (const char* name : {"Nconnect", "Nvers", "NExit", "NNewcnf"})
         EXPECT_TRUE(enabled(name)) << name;
     EXPECT_EQ(window->statusLine()->text(0), "");
+}
+
+TEST_F(ConnectFlow, TheConnectedDeviceShowsItsMac)
+{
+    sim.setMac({0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E});
+    {
+        ModalAnswer answer("BitBtn1");
+        window->TimerStartTimer();
+        ASSERT_TRUE(answer.answered());
+    }
+    ModalAnswer mac("BitBtn5");
+    QStringList shown;
+    mac.inspect = [&](QWidget* dialog) {
+        for (int i = 1; i <= 6; ++i)
+            shown << dialog->findChild<QLabel*>(QStringLiteral("ma%1").arg(i))->text();
+    };
+    window->findChild<QAction*>("N2")->trigger();
+    ASSERT_TRUE(mac.answered());
+    EXPECT_EQ(mac.seen().caption, " Команда пристрою");
+    EXPECT_EQ(shown, QStringList({"00", "1A", "2B", "3C", "4D", "5E"}));
 }
 
 } // namespace
