@@ -1,9 +1,6 @@
 #include "app/comm_data.h"
 
-#include "app/uiresources.h"
-
 #include <QScreen>
-#include <QShowEvent>
 
 namespace
 {
@@ -13,11 +10,8 @@ constexpr int kExtraHeight = 44;
 constexpr QPoint kPanelPos(2, 2);
 } // namespace
 
-TFormComm_Data::TFormComm_Data(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+TFormComm_Data::TFormComm_Data(QWidget* owner) : FormDialog(owner)
 {
-    InitUiResources();
     ui.setupUi(this);
     FormCreate();
     connect(ui.BitBtn5, &QPushButton::clicked, this, &TFormComm_Data::BitBtnExitClick);
@@ -33,13 +27,6 @@ void TFormComm_Data::FormCreate()
     }
     for (int i = 1; i <= int(mac_.size()); ++i)
         macFields_ << findChild<QLabel*>(QStringLiteral("ma%1").arg(i));
-}
-
-void TFormComm_Data::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
 }
 
 void TFormComm_Data::FormShow()

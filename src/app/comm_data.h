@@ -3,14 +3,14 @@
 // answer at hand is shown. Today that is the MAC address panel pn3: six bytes in hex and the
 // "Вихід" button.
 
+#include "app/formdialog.h"
 #include "ui_comm_data.h"
 
-#include <QDialog>
 #include <QList>
 
 #include <array>
 
-class TFormComm_Data : public QDialog
+class TFormComm_Data : public FormDialog
 {
     Q_OBJECT
 public:
@@ -20,12 +20,9 @@ public:
     // The MAC bytes shown, in line order; all zero until set.
     void setMac(const std::array<quint8, 6>& mac) { mac_ = mac; }
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void FormCreate();
-    void FormShow();
+    void FormShow() override;
     void BitBtnExitClick();
 
     Ui::TFormComm_Data ui;

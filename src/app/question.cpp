@@ -1,6 +1,5 @@
 #include "app/question.h"
 
-#include "app/uiresources.h"
 #include "config/operator.h"
 
 #include <QApplication>
@@ -18,11 +17,8 @@ constexpr int kButtonBottomMargin = 10;
 constexpr int kLabelMargin = 14; // labels are this much narrower than the form
 } // namespace
 
-TFormQues::TFormQues(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+TFormQues::TFormQues(QWidget* parent) : FormDialog(parent)
 {
-    InitUiResources();
     ui.setupUi(this);
     AnswerFlag = 0;
 
@@ -74,13 +70,6 @@ void TFormQues::setMessage(int kind, const QString& text1, const QString& text2)
     default: // MsgNotice and anything unknown: caption empty, acknowledge only
         break;
     }
-}
-
-void TFormQues::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
 }
 
 // Sizes the form to its texts and places the buttons. Sizes are those of the client area.

@@ -2,9 +2,8 @@
 // The message dialog: one to three centred lines with an acknowledge button or the pair
 // "Так" / "Ні". The caller sets MessageKind, calls ShowMessage and reads AnswerFlag.
 
+#include "app/formdialog.h"
 #include "ui_question.h"
-
-#include <QDialog>
 
 // Kind of the next message (MessageKinds in config/operator.h); set by the caller before each
 // ShowMessage and left unchanged by it.
@@ -16,7 +15,7 @@ extern quint8 AnswerFlag;
 // Shows the message dialog of kind MessageKind modally and returns when it has closed.
 void ShowMessage(const QString& text1, const QString& text2);
 
-class TFormQues : public QDialog
+class TFormQues : public FormDialog
 {
     Q_OBJECT
 public:
@@ -26,11 +25,10 @@ public:
     void setMessage(int kind, const QString& text1, const QString& text2);
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void FormShow();
+    void FormShow() override;
     void BitBtn1Click();
     void BitBtn2Click();
     void BitBtn3Click();

@@ -306,7 +306,8 @@ int cmdWrite(const Options& o)
     if (const int rc = readFileArgument(o, cfg))
         return rc;
     if (cfg.box_vers != kSupportedVersion) {
-        err() << "qel2_cli: " << o.positional[0] << " is not a configuration file of a QEL_2 device of "
+        err() << "qel2_cli: " << o.positional[0]
+              << " is not a configuration file of a QEL_2 device of "
               << "version " << kSupportedVersion << " (box_vers " << cfg.box_vers << ")"
               << Qt::endl;
         return ExitUsage;

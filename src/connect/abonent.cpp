@@ -1,12 +1,8 @@
 #include "connect/abonent.h"
 
 #include "app/suplfunc.h"
-#include "app/uiresources.h"
 #include "config/cp1251.h"
 #include "config/operator.h"
-
-#include <QScreen>
-#include <QShowEvent>
 
 namespace
 {
@@ -48,23 +44,13 @@ QString firstForeignCharacter(const QString& text)
 } // namespace
 
 TFormAbonent::TFormAbonent(Abonent& entry, Mode mode, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      entry_(entry), mode_(mode)
+    : FormDialog(parent), entry_(entry), mode_(mode)
 {
-    InitUiResources();
     ui.setupUi(this);
     for (QLineEdit* field : {ui.ip1, ui.ip2, ui.ip3, ui.ip4})
         InstallIntKeyFilter(field);
     connect(ui.BitBtn4, &QPushButton::clicked, this, &TFormAbonent::BitBtn4Click);
     connect(ui.BitBtn5, &QPushButton::clicked, this, &TFormAbonent::BitBtn5Click);
-}
-
-void TFormAbonent::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
 }
 
 void TFormAbonent::FormShow()
@@ -81,8 +67,7 @@ void TFormAbonent::FormShow()
             field->clear();
     }
     ui.Edit1->setFocus();
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    centreOnScreen();
 }
 
 bool TFormAbonent::readAddress(IpAddress& address)

@@ -2,12 +2,11 @@
 // One entry of the abonent book: its name and IP address, edited in place or filled into a
 // free slot. The entry changes only when the operator accepts valid values.
 
+#include "app/formdialog.h"
 #include "config/rd_wr_ini.h"
 #include "ui_abonent.h"
 
-#include <QDialog>
-
-class TFormAbonent : public QDialog
+class TFormAbonent : public FormDialog
 {
     Q_OBJECT
 public:
@@ -21,11 +20,8 @@ public:
     // True once "Прийняти" has stored the fields into the entry.
     bool isAccepted() const { return accepted_; }
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
-    void FormShow();
+    void FormShow() override;
     void BitBtn4Click();
     void BitBtn5Click();
     // Checks the fields in order and tells the operator about the first bad one.

@@ -1,13 +1,10 @@
 #include "connect/abonents_list.h"
 
-#include "app/uiresources.h"
 #include "config/abonent_book.h"
 #include "config/operator.h"
 #include "connect/abonent.h"
 
 #include <QHeaderView>
-#include <QScreen>
-#include <QShowEvent>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -30,11 +27,8 @@ QTableWidgetItem* cell(const QString& text)
 
 } // namespace
 
-TFormAbonents_List::TFormAbonents_List(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+TFormAbonents_List::TFormAbonents_List(QWidget* parent) : FormDialog(parent)
 {
-    InitUiResources();
     ui.setupUi(this);
 
     QTableWidget* grid = ui.StringGrid1;
@@ -65,13 +59,6 @@ TFormAbonents_List::TFormAbonents_List(QWidget* parent)
     connect(ui.BitBtn5, &QPushButton::clicked, this, &TFormAbonents_List::BitBtn5Click);
 }
 
-void TFormAbonents_List::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
 void TFormAbonents_List::FormShow()
 {
     setFixedSize(kWidth, kHeight);
@@ -79,8 +66,7 @@ void TFormAbonents_List::FormShow()
     book_ = ConnSet().cur.book;
     Refresh();
     ui.StringGrid1->setFocus();
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    centreOnScreen();
 }
 
 void TFormAbonents_List::placeSortButtons()

@@ -3,12 +3,11 @@
 // with adding, changing and deleting entries. The dialog works on a copy of the book taken
 // when it is shown and hands the copy back only when the operator accepts.
 
+#include "app/formdialog.h"
 #include "config/rd_wr_ini.h"
 #include "ui_abonents_list.h"
 
-#include <QDialog>
-
-class TFormAbonents_List : public QDialog
+class TFormAbonents_List : public FormDialog
 {
     Q_OBJECT
 public:
@@ -18,11 +17,8 @@ public:
     bool isAccepted() const { return accepted_; }
     const AbonentBook& workingBook() const { return book_; }
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
-    void FormShow();
+    void FormShow() override;
     // Orders the working book, fills the grid from it and sets the buttons.
     void Refresh();
     void placeSortButtons();

@@ -1,10 +1,6 @@
 #include "connect/about.h"
 
-#include "app/uiresources.h"
-
 #include <QHBoxLayout>
-#include <QScreen>
-#include <QShowEvent>
 
 namespace
 {
@@ -39,11 +35,8 @@ void setBackground(QWidget* w, const QColor& color)
 
 } // namespace
 
-TFormAbout::TFormAbout(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+TFormAbout::TFormAbout(QWidget* parent) : FormDialog(parent)
 {
-    InitUiResources();
     ui.setupUi(this);
     setFixedSize(kWidth, kHeight);
 
@@ -108,18 +101,10 @@ void TFormAbout::fillCredits()
     }
 }
 
-void TFormAbout::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
 void TFormAbout::FormShow()
 {
     setFixedSize(kWidth, kHeight);
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    centreOnScreen();
 }
 
 void TFormAbout::BitBtn1Click()

@@ -1,22 +1,18 @@
 #pragma once
 // The about box: the program's name, version and years over a picture, and the credits.
 
+#include "app/formdialog.h"
 #include "ui_about.h"
 
-#include <QDialog>
-
-class TFormAbout : public QDialog
+class TFormAbout : public FormDialog
 {
     Q_OBJECT
 public:
     explicit TFormAbout(QWidget* parent = nullptr);
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void fillCredits();
-    void FormShow();
+    void FormShow() override;
     void BitBtn1Click();
 
     Ui::TFormAbout ui;

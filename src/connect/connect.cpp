@@ -2,7 +2,6 @@
 
 #include "app/statusline.h"
 #include "app/suplfunc.h"
-#include "app/uiresources.h"
 #include "config/operator.h"
 #include "config/program.h"
 #include "config/rates.h"
@@ -11,9 +10,6 @@
 #include "link/comportfunctions.h"
 #include "link/qelbox.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-#include <QShowEvent>
 #include <QThread>
 
 namespace
@@ -47,24 +43,10 @@ bool fieldNumber(const QLineEdit* edit, int* value)
     return ok;
 }
 
-void centreOnScreen(QWidget* w)
-{
-    const QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect frame = w->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    w->move(frame.topLeft());
-}
-
 } // namespace
 
-TFormConnect::TFormConnect(LinkContext& link, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      link_(link)
+TFormConnect::TFormConnect(LinkContext& link, QWidget* parent) : FormDialog(parent), link_(link)
 {
-    InitUiResources();
     ui.setupUi(this);
     InstallIntKeyFilter(ui.Edit1);
     InstallIntKeyFilter(ui.Edit2);
@@ -74,13 +56,6 @@ TFormConnect::TFormConnect(LinkContext& link, QWidget* parent)
     connect(ui.BitBtn6, &QPushButton::clicked, this, &TFormConnect::BitBtn6Click);
     connect(ui.BitBtn1, &QPushButton::clicked, this, &TFormConnect::BitBtn1Click);
     connect(ui.BitBtn2, &QPushButton::clicked, this, &TFormConnect::BitBtn2Click);
-}
-
-void TFormConnect::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
 }
 
 void TFormConnect::FormShow()
@@ -140,7 +115,7 @@ void TFormConnect::ComboBox4Click()
     ui.pn_ethr->setVisible(ethernet);
     ui.pn_dir->setVisible(!ethernet);
     setFixedSize(ethernet ? kEthernetPageSize : kSerialPageSize);
-    centreOnScreen(this);
+    centreOnScreen();
     ShowConnParams(StatusBar);
 }
 
@@ -248,12 +223,12 @@ bool TFormConnect::ConnectDirect()
     link_.port = OpenComPort(s.COMPort, s.Rate, 8, ComParityNone, ComOneStop, kSerialQueueSize,
                              kSerialQueueSize, true, false, &error);
     if (!link_.port) {
-        CurrentOperator().ask(MsgError,
-                              QStringLiteral("Комунікаційний порт СОМ%1 недоступний").arg(s.COMPort),
+        CurrentOperator().ask(
+            MsgError, QStringLiteral("Комунікаційний порт СОМ%1 недоступний").arg(s.COMPort),
 #ifdef Q_OS_WIN
-                              QString());
+            QString());
 #else
-                              error.text());
+            error.text());
 #endif
         return false;
     }

@@ -3,9 +3,8 @@
 // abonent of the book for Ethernet; the choice is stored in the connection settings file,
 // then the link is opened and checked.
 
+#include "app/formdialog.h"
 #include "ui_connect.h"
-
-#include <QDialog>
 
 struct Abonent;
 struct LinkContext;
@@ -14,7 +13,7 @@ class StatusLine;
 // The firmware version this program serves.
 constexpr int kServedFirmwareVersion = 39;
 
-class TFormConnect : public QDialog
+class TFormConnect : public FormDialog
 {
     Q_OBJECT
 public:
@@ -26,11 +25,8 @@ public:
     // True once a link was opened and the device answered as it should.
     bool Connected = false;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
-    void FormShow();
+    void FormShow() override;
     void ComboBox4Click();
     void BitBtn6Click();
     void BitBtn1Click();

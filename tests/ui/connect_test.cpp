@@ -158,8 +158,7 @@ struct RefusedCase {
     QString line1, line2;
 };
 
-class ConnectRefused : public ConnectDialogTest,
-                       public ::testing::WithParamInterface<RefusedCase>
+class ConnectRefused : public ConnectDialogTest, public ::testing::WithParamInterface<RefusedCase>
 {
 };
 
@@ -202,8 +201,7 @@ auto type(const char* field, const char* text)
 const RefusedCase kRefused[] = {
     {"UnknownLinkType", setKey("CURR_PAR", "Conn_Prz", "7"), nullptr, MsgInputError,
      QStringLiteral("Не введений тип зв'язку"), ""},
-    {"PortNotPresent", setKey("DIR_CONN_PAR", "COMPort", "0"), nullptr, MsgInputError, kNotAll,
-     ""},
+    {"PortNotPresent", setKey("DIR_CONN_PAR", "COMPort", "0"), nullptr, MsgInputError, kNotAll, ""},
     {"AttemptsZero", setKey("DIR_CONN_PAR", "Repeat", "0"), nullptr, MsgInputError, kNotAll, ""},
     {"AttemptsNine", setKey("DIR_CONN_PAR", "Repeat", "9"), nullptr, MsgInputError, kNotAll, ""},
     {"FirstWaitEmpty", nullptr, type("Edit1", ""), MsgInputError, kNotAll, ""},
@@ -370,8 +368,9 @@ TEST_F(ConnectDialogTest, AbonentListOffersANewAbonentWhileThereIsRoom)
         EXPECT_EQ(list->currentIndex(), c.expectedSelection);
         EXPECT_EQ(list->maxVisibleItems(), 15);
         EXPECT_EQ(list->findText("Новий абонент") >= 0, c.users < 200);
-        if (c.users > 0)
+        if (c.users > 0) {
             EXPECT_EQ(list->itemText(0), "abonent 0");
+        }
     }
 }
 
