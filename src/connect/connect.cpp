@@ -36,8 +36,7 @@ bool fieldNumber(const QLineEdit* edit, int* value)
     bool ok = false;
     *value = edit->text().toInt(&ok);
     if (!ok) {
-        CurrentOperator().ask(MsgError,
-                              QStringLiteral("'%1' is not a valid integer value").arg(edit->text()),
+        CurrentOperator().ask(MsgError, QStringLiteral("'%1' не є цілим числом").arg(edit->text()),
                               QString());
     }
     return ok;

@@ -212,9 +212,9 @@ const RefusedCase kRefused[] = {
     {"NextWait5001", nullptr, type("Edit2", "5001"), MsgInputError, kRange1, kRange2},
     // The key filter lets '%' and the apostrophe through; pasted text is not filtered.
     {"FirstWaitPercent", nullptr, type("Edit1", "1%"), MsgError,
-     QStringLiteral("'1%' is not a valid integer value"), ""},
+     QStringLiteral("'1%' не є цілим числом"), ""},
     {"NextWaitApostrophe", nullptr, type("Edit2", "1'0"), MsgError,
-     QStringLiteral("'1'0' is not a valid integer value"), ""},
+     QStringLiteral("'1'0' не є цілим числом"), ""},
     {"NoAbonentChosen",
      [](ConnectDialogTest& t) {
          t.setKeys({{"CURR_PAR", "Conn_Prz", "1"},
