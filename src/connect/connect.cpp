@@ -23,6 +23,7 @@ constexpr int kMaxTimeOut = 5000;
 constexpr int kSerialQueueSize = 1000;
 constexpr int kSettleMs = 300;
 constexpr quint8 kVersionCommand = 0x01;
+constexpr int kServedFirmwareVersion = 39;
 constexpr QSize kSerialPageSize(630, 256);
 constexpr QSize kEthernetPageSize(474, 212);
 

@@ -10,9 +10,6 @@ struct Abonent;
 struct LinkContext;
 class StatusLine;
 
-// The firmware version this program serves.
-constexpr int kServedFirmwareVersion = 39;
-
 class TFormConnect : public FormDialog
 {
     Q_OBJECT

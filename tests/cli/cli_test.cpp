@@ -1,9 +1,9 @@
 #include "config/cnf_file.h"
 
+#include "support/file_bytes.h"
 #include "support/qt_printers.h"
 #include "support/sim_com.h"
 
-#include <QFile>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -42,13 +42,6 @@ protected:
     }
 
     QString file(const char* name) const { return program.path() + "/" + name; }
-
-    void put(const QString& path, const QByteArray& bytes) const
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
 };
 
 } // namespace
@@ -165,7 +158,7 @@ TEST_F(Cli, SilentDeviceOrOtherVersionIsALinkFailure)
 TEST_F(Cli, BadFilesAreRefusedOrReadByTheFileRules)
 {
     const QString com = QString::number(kSimCom);
-    put(file("v40.cnf"), "[COMMON_PAR]\r\nbox_vers=40\r\n");
+    PutFile(file("v40.cnf"), "[COMMON_PAR]\r\nbox_vers=40\r\n");
     CliRun r = run({"write", "--com", com, file("v40.cnf")});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.contains("box_vers 40")) << r.err.toStdString();
@@ -174,8 +167,8 @@ TEST_F(Cli, BadFilesAreRefusedOrReadByTheFileRules)
     QByteArray junk;
     for (int i = 0; i < 5000; ++i)
         junk += char((i * 131) & 0xFF);
-    put(file("junk.cnf"),
-        "[COMMON_PAR]\r\nbox_name=" + QByteArray(200, 'N') + "\r\nip_prz=abc\r\n" + junk);
+    PutFile(file("junk.cnf"),
+            "[COMMON_PAR]\r\nbox_name=" + QByteArray(200, 'N') + "\r\nip_prz=abc\r\n" + junk);
     r = run({"show", file("junk.cnf")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.out.contains("box_name " + QString(20, 'N') + "\n")) << r.out.toStdString();

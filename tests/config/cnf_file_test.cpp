@@ -2,6 +2,7 @@
 #include "config/cp1251.h"
 #include "config/profile.h"
 
+#include "support/file_bytes.h"
 #include "support/qt_printers.h"
 #include <QDir>
 #include <QFile>
@@ -23,20 +24,9 @@ protected:
     QTemporaryDir dir;
     QString path = dir.filePath("dev.cnf");
 
-    static void put(const QString& p, const QByteArray& bytes)
-    {
-        QFile f(p);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << p.toStdString();
-        f.write(bytes);
-    }
-    static QByteArray contents(const QString& p)
-    {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     DeviceConfig readBytes(const QByteArray& bytes)
     {
-        put(path, bytes);
+        PutFile(path, bytes);
         DeviceConfig c;
         ReadCnfFile(path, c);
         return c;
@@ -120,7 +110,7 @@ TEST_F(CnfFile, NewFileIsTheExampleByteForByte)
     c.net.net_mask = {255, 255, 255, 0};
     QString error;
     ASSERT_TRUE(WriteCnfFile(c, path, &error)) << error.toStdString();
-    EXPECT_EQ(contents(path), QByteArray(kExample));
+    EXPECT_EQ(FileBytes(path), QByteArray(kExample));
 
     DeviceConfig back;
     ReadCnfFile(path, back);
@@ -136,7 +126,7 @@ TEST_F(CnfFile, EveryFieldSurvivesAWriteAndARead)
     ReadCnfFile(path, back);
     EXPECT_EQ(back, c);
     EXPECT_EQ(back.box_name_end, 0);
-    EXPECT_TRUE(contents(path).contains("box_name=" + toCp1251(BoxName(c)) + "\r\n"));
+    EXPECT_TRUE(FileBytes(path).contains("box_name=" + toCp1251(BoxName(c)) + "\r\n"));
 }
 
 TEST_F(CnfFile, ReadingRulesAndCuts)
@@ -244,7 +234,7 @@ TEST_F(CnfFile, HugeFileReadsAndKeepsItsForeignPartOnWrite)
     for (int i = 0; foreign.size() < 10 * 1024 * 1024; ++i)
         foreign += "note" + QByteArray::number(i) + "=some text that is not ours at all\r\n";
     ASSERT_TRUE(WriteCnfFile(fullRecord(), path));
-    put(path, foreign + contents(path));
+    PutFile(path, foreign + FileBytes(path));
 
     DeviceConfig c;
     ReadCnfFile(path, c);
@@ -253,7 +243,7 @@ TEST_F(CnfFile, HugeFileReadsAndKeepsItsForeignPartOnWrite)
     DeviceConfig changed = c;
     changed.ports[1].rate = 9600;
     ASSERT_TRUE(WriteCnfFile(changed, path));
-    const QByteArray after = contents(path);
+    const QByteArray after = FileBytes(path);
     EXPECT_TRUE(after.startsWith(foreign));
     ReadCnfFile(path, c);
     EXPECT_EQ(c, changed);
@@ -261,69 +251,69 @@ TEST_F(CnfFile, HugeFileReadsAndKeepsItsForeignPartOnWrite)
 
 TEST_F(CnfFile, ExistingFileKeepsForeignKeysAndSections)
 {
-    put(path, "; made by hand\r\n"
-              "[FOREIGN]\r\n"
-              "a=1\r\n"
-              "\r\n"
-              "[common_par]\r\n"
-              "BOX_VERS=12\r\n"
-              "owner=Petro\r\n"
-              "is_port2=1\r\n"
-              "\r\n"
-              "[COM_PORT_2]\n"
-              "timeout=9\n"
-              "[TAIL]\r\n"
-              "b=2\r\n");
+    PutFile(path, "; made by hand\r\n"
+                  "[FOREIGN]\r\n"
+                  "a=1\r\n"
+                  "\r\n"
+                  "[common_par]\r\n"
+                  "BOX_VERS=12\r\n"
+                  "owner=Petro\r\n"
+                  "is_port2=1\r\n"
+                  "\r\n"
+                  "[COM_PORT_2]\n"
+                  "timeout=9\n"
+                  "[TAIL]\r\n"
+                  "b=2\r\n");
     DeviceConfig c;
     MakeEmptyConfig(c);
     c.ports[1].timeout = 7;
     ASSERT_TRUE(WriteCnfFile(c, path));
 
-    EXPECT_EQ(contents(path), QByteArray("; made by hand\r\n"
-                                         "[FOREIGN]\r\n"
-                                         "a=1\r\n"
-                                         "\r\n"
-                                         "[common_par]\r\n"
-                                         "box_vers=39\r\n"
-                                         "owner=Petro\r\n"
-                                         "is_port2=0\r\n"
-                                         "Mac_addres[0]=0\r\n"
-                                         "Mac_addres[1]=0\r\n"
-                                         "Mac_addres[2]=0\r\n"
-                                         "Mac_addres[3]=0\r\n"
-                                         "Mac_addres[4]=0\r\n"
-                                         "Mac_addres[5]=0\r\n"
-                                         "box_name=\r\n"
-                                         "\r\n"
-                                         "[COM_PORT_2]\r\n"
-                                         "timeout=7\r\n"
-                                         "rate=9600\r\n"
-                                         "port_sett[0]=1\r\n"
-                                         "port_sett[1]=4\r\n"
-                                         "port_sett[2]=8\r\n"
-                                         "[TAIL]\r\n"
-                                         "b=2\r\n"
-                                         "[ETHERNEN_CONN_PAR]\r\n"
-                                         "ip_prz=255\r\n"
-                                         "ip_adr=0\r\n"
-                                         "net_mask=0\r\n"
-                                         "gateway=0\r\n"
-                                         "[ETHERNEN_PORT_1]\r\n"
-                                         "regim=0\r\n"
-                                         "port=0\r\n"
-                                         "remote_ip_adr=0\r\n"
-                                         "remote_port=0\r\n"
-                                         "[COM_PORT_1]\r\n"
-                                         "rate=9600\r\n"
-                                         "port_sett[0]=1\r\n"
-                                         "port_sett[1]=4\r\n"
-                                         "port_sett[2]=8\r\n"
-                                         "timeout=1\r\n"
-                                         "[ETHERNEN_PORT_2]\r\n"
-                                         "regim=0\r\n"
-                                         "port=0\r\n"
-                                         "remote_ip_adr=0\r\n"
-                                         "remote_port=0\r\n"));
+    EXPECT_EQ(FileBytes(path), QByteArray("; made by hand\r\n"
+                                          "[FOREIGN]\r\n"
+                                          "a=1\r\n"
+                                          "\r\n"
+                                          "[common_par]\r\n"
+                                          "box_vers=39\r\n"
+                                          "owner=Petro\r\n"
+                                          "is_port2=0\r\n"
+                                          "Mac_addres[0]=0\r\n"
+                                          "Mac_addres[1]=0\r\n"
+                                          "Mac_addres[2]=0\r\n"
+                                          "Mac_addres[3]=0\r\n"
+                                          "Mac_addres[4]=0\r\n"
+                                          "Mac_addres[5]=0\r\n"
+                                          "box_name=\r\n"
+                                          "\r\n"
+                                          "[COM_PORT_2]\r\n"
+                                          "timeout=7\r\n"
+                                          "rate=9600\r\n"
+                                          "port_sett[0]=1\r\n"
+                                          "port_sett[1]=4\r\n"
+                                          "port_sett[2]=8\r\n"
+                                          "[TAIL]\r\n"
+                                          "b=2\r\n"
+                                          "[ETHERNEN_CONN_PAR]\r\n"
+                                          "ip_prz=255\r\n"
+                                          "ip_adr=0\r\n"
+                                          "net_mask=0\r\n"
+                                          "gateway=0\r\n"
+                                          "[ETHERNEN_PORT_1]\r\n"
+                                          "regim=0\r\n"
+                                          "port=0\r\n"
+                                          "remote_ip_adr=0\r\n"
+                                          "remote_port=0\r\n"
+                                          "[COM_PORT_1]\r\n"
+                                          "rate=9600\r\n"
+                                          "port_sett[0]=1\r\n"
+                                          "port_sett[1]=4\r\n"
+                                          "port_sett[2]=8\r\n"
+                                          "timeout=1\r\n"
+                                          "[ETHERNEN_PORT_2]\r\n"
+                                          "regim=0\r\n"
+                                          "port=0\r\n"
+                                          "remote_ip_adr=0\r\n"
+                                          "remote_port=0\r\n"));
     DeviceConfig back;
     ReadCnfFile(path, back);
     EXPECT_EQ(back, c);
@@ -335,7 +325,7 @@ TEST_F(CnfFile, LineEndsInTheNameCannotAddLines)
     MakeEmptyConfig(c);
     SetBoxNameBytes(c, "ab\r\n[X]\nbox_vers=1");
     ASSERT_TRUE(WriteCnfFile(c, path));
-    const QByteArray bytes = contents(path);
+    const QByteArray bytes = FileBytes(path);
     EXPECT_TRUE(bytes.contains("box_name=ab  [X] box_vers=1\r\n"));
     EXPECT_EQ(bytes.count('\n'), QByteArray(kExample).count('\n'));
     DeviceConfig back;
@@ -363,7 +353,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
         {"the directory is missing", [&] { return dir.filePath("nowhere/dev.cnf"); }, false},
         {"a file stands where the directory should be",
          [&] {
-             put(dir.filePath("plain"), "x");
+             PutFile(dir.filePath("plain"), "x");
              return dir.filePath("plain/dev.cnf");
          },
          false},
@@ -371,7 +361,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
          [&] {
              // A name at the length limit leaves no room for the temporary file's suffix.
              const QString p = dir.filePath(QString(251, QLatin1Char('n')) + ".cnf");
-             put(p, old);
+             PutFile(p, old);
              return p;
          },
          true},
@@ -380,7 +370,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
              const QString d = dir.filePath("ro");
              QDir().mkpath(d);
              const QString p = d + "/dev.cnf";
-             put(p, old);
+             PutFile(p, old);
              QFile::setPermissions(d, QFile::ReadOwner | QFile::ExeOwner);
              return runningPrivileged() ? QString() : p;
          },
@@ -388,7 +378,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
         {"the file is read-only",
          [&] {
              const QString p = dir.filePath("rofile.cnf");
-             put(p, old);
+             PutFile(p, old);
              QFile::setPermissions(p, QFile::ReadOwner);
              return runningPrivileged() ? QString() : p;
          },
@@ -396,7 +386,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
         {"the file cannot be read, so its foreign keys would be lost",
          [&] {
              const QString p = dir.filePath("wofile.cnf");
-             put(p, old);
+             PutFile(p, old);
              QFile::setPermissions(p, QFile::WriteOwner);
              return runningPrivileged() ? QString() : p;
          },
@@ -415,7 +405,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
         EXPECT_FALSE(error.section(QLatin1Char('\n'), 1).isEmpty()) << "a reason follows";
         if (c.hasOldFile) {
             QFile::setPermissions(p, QFile::ReadOwner | QFile::WriteOwner);
-            EXPECT_EQ(contents(p), old);
+            EXPECT_EQ(FileBytes(p), old);
         } else {
             EXPECT_FALSE(QFileInfo(p).isFile());
         }

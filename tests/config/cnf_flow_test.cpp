@@ -1,12 +1,12 @@
 #include "config/cnf_file.h"
 #include "config/operator.h"
 #include "config/program.h"
+#include "support/file_bytes.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_operator.h"
 
 #include "support/qt_printers.h"
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -32,17 +32,6 @@ protected:
     void TearDown() override { Program().programDir = savedProgramDir; }
 
     static QString cfgPath(const QString& name) { return ConfigDirPath() + '/' + name; }
-    static void put(const QString& p, const QByteArray& bytes)
-    {
-        QFile f(p);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << p.toStdString();
-        f.write(bytes);
-    }
-    static QByteArray contents(const QString& p)
-    {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     QStringList configFiles() const
     {
         QStringList names;
@@ -206,7 +195,7 @@ TEST_F(CnfFlow, SaveNamingLoop)
         QDir(ConfigDirPath()).removeRecursively();
         QDir().mkpath(ConfigDirPath() + "/v1.2");
         for (const QString& f : c.existing)
-            put(f, kOld);
+            PutFile(f, kOld);
         op.asked.clear();
         dialogs.requests.clear();
         for (bool r : c.replies)
@@ -243,7 +232,7 @@ TEST_F(CnfFlow, SaveNamingLoop)
         // Every other file is untouched and nothing else appeared.
         for (const QString& f : c.existing) {
             if (QFileInfo(f).canonicalFilePath() != QFileInfo(c.written).canonicalFilePath()) {
-                EXPECT_EQ(contents(f), kOld) << f.toStdString();
+                EXPECT_EQ(FileBytes(f), kOld) << f.toStdString();
             }
         }
         QStringList wantFiles;
@@ -323,7 +312,7 @@ TEST_F(CnfFlow, OpenAcceptsOnlyTheSupportedVersion)
         if (c.file.isNull()) {
             dialogs.answer({{}});
         } else {
-            put(p, c.file);
+            PutFile(p, c.file);
             dialogs.answer({p});
         }
         DeviceConfig cfg;

@@ -1,5 +1,6 @@
 #include "config/cp1251.h"
 #include "config/rd_wr_ini.h"
+#include "support/file_bytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,17 +18,6 @@ protected:
     QString path = dir.filePath("qel_conn.ini");
     ConnSettingsState state;
 
-    void put(const QByteArray& bytes)
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    QByteArray contents() const
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     void read() { ReadConnSettings(state, path); }
     bool write(QString* error = nullptr) { return WriteConnSettings(state, path, error); }
 };
@@ -68,14 +58,14 @@ TEST_F(ConnSettingsFile, FreshFileWithOneAbonentComesOutByteForByte)
     // Force the serial group to count as changed, with the values it already has.
     state.saved.COMPort = 0;
     ASSERT_TRUE(write());
-    EXPECT_EQ(contents(), QByteArray("[CURR_PAR]\r\nConn_Prz=1\r\n"
-                                     "[DIR_CONN_PAR]\r\nCOMPort=1\r\nRate=9600\r\nRepeat=1\r\n"
-                                     "TimeOut=100\r\nWaitTime=2\r\n"
-                                     "[ETHERNET_CONN_PAR]\r\nRepeat=10\r\n"
-                                     "[ABONENTS_CURR_PAR]\r\nusers_num=1\r\nuser_index=0\r\n"
-                                     "sort_prz=0\r\n"
-                                     "[ETHERNET_ABONENT_1]\r\nuser_name=Stand 1\r\n"
-                                     "ip_adr=1677830336\r\nport=50000\r\n"));
+    EXPECT_EQ(FileBytes(path), QByteArray("[CURR_PAR]\r\nConn_Prz=1\r\n"
+                                          "[DIR_CONN_PAR]\r\nCOMPort=1\r\nRate=9600\r\nRepeat=1\r\n"
+                                          "TimeOut=100\r\nWaitTime=2\r\n"
+                                          "[ETHERNET_CONN_PAR]\r\nRepeat=10\r\n"
+                                          "[ABONENTS_CURR_PAR]\r\nusers_num=1\r\nuser_index=0\r\n"
+                                          "sort_prz=0\r\n"
+                                          "[ETHERNET_ABONENT_1]\r\nuser_name=Stand 1\r\n"
+                                          "ip_adr=1677830336\r\nport=50000\r\n"));
     ConnSettingsState again;
     ReadConnSettings(again, path);
     EXPECT_EQ(again.cur, state.cur);
@@ -85,23 +75,23 @@ TEST_F(ConnSettingsFile, WritesOnlyWhatChanged)
 {
     const QByteArray original =
         "[CURR_PAR]\r\nConn_Prz=0\r\n; operator's note\r\n[FOREIGN]\r\nx=1\r\n";
-    put(original);
+    PutFile(path, original);
     read();
     // Nothing changed: the file is not even opened, so a path that cannot be written passes.
     QFile::remove(path);
     ASSERT_TRUE(write());
     EXPECT_FALSE(QFileInfo::exists(path));
-    put(original);
+    PutFile(path, original);
 
     state.cur.Conn_Prz = 1;
     ASSERT_TRUE(write());
-    EXPECT_EQ(contents(), QByteArray("[CURR_PAR]\r\nConn_Prz=1\r\n; operator's note\r\n"
-                                     "[FOREIGN]\r\nx=1\r\n"));
+    EXPECT_EQ(FileBytes(path), QByteArray("[CURR_PAR]\r\nConn_Prz=1\r\n; operator's note\r\n"
+                                          "[FOREIGN]\r\nx=1\r\n"));
 
     state.cur.book.users_num = 1;
     state.cur.book.abonents[0] = makeAbonent("A", {10, 0, 0, 200});
     ASSERT_TRUE(write());
-    const QByteArray bytes = contents();
+    const QByteArray bytes = FileBytes(path);
     EXPECT_FALSE(bytes.contains("DIR_CONN_PAR"));
     EXPECT_TRUE(bytes.contains("[ETHERNET_CONN_PAR]\r\nRepeat=10\r\n"));
     EXPECT_TRUE(bytes.contains("ip_adr=-939524086\r\n"));
@@ -118,7 +108,7 @@ TEST_F(ConnSettingsFile, ShrunkBookLeavesOldSectionsWhichAreNotReadBack)
     state.cur.book.abonents[3] = Abonent{};
     state.cur.book.abonents[4] = Abonent{};
     ASSERT_TRUE(write());
-    EXPECT_TRUE(contents().contains("[ETHERNET_ABONENT_5]"));
+    EXPECT_TRUE(FileBytes(path).contains("[ETHERNET_ABONENT_5]"));
     ConnSettingsState again;
     ReadConnSettings(again, path);
     EXPECT_EQ(again.cur.book.users_num, 3);
@@ -128,14 +118,15 @@ TEST_F(ConnSettingsFile, ShrunkBookLeavesOldSectionsWhichAreNotReadBack)
 TEST_F(ConnSettingsFile, OddValuesReadWithDefaultsAndCuts)
 {
     const QByteArray longName(60, 'n');
-    put("[DIR_CONN_PAR]\nCOMPort=257\nRate=junk\nRepeat=-1\nTimeOut=99999999999\n"
-        "WaitTime=0x10\n"
-        "[ETHERNET_CONN_PAR]\nRepeat=3\n"
-        "[ABONENTS_CURR_PAR]\nusers_num=3\nuser_index=250\nsort_prz=1\n"
-        "[ETHERNET_ABONENT_1]\nuser_name=" +
-        longName +
-        "\nip_adr=1677830336\nport=7\n"
-        "[ETHERNET_ABONENT_3]\nuser_name=\xcf\xf0\xe8\xeb\xe0\xe4\n"); // no final newline
+    PutFile(path,
+            "[DIR_CONN_PAR]\nCOMPort=257\nRate=junk\nRepeat=-1\nTimeOut=99999999999\n"
+            "WaitTime=0x10\n"
+            "[ETHERNET_CONN_PAR]\nRepeat=3\n"
+            "[ABONENTS_CURR_PAR]\nusers_num=3\nuser_index=250\nsort_prz=1\n"
+            "[ETHERNET_ABONENT_1]\nuser_name=" +
+                longName +
+                "\nip_adr=1677830336\nport=7\n"
+                "[ETHERNET_ABONENT_3]\nuser_name=\xcf\xf0\xe8\xeb\xe0\xe4\n"); // no final newline
     read();
     const ConnSettings& s = state.cur;
     EXPECT_EQ(s.COMPort, 1);   // 257 cut to its low byte
@@ -167,7 +158,7 @@ TEST_F(ConnSettingsFile, HugeAbonentCountIsCutToTheBook)
         for (int i = 1; i <= 260; ++i)
             file += "[ETHERNET_ABONENT_" + QByteArray::number(i) + "]\r\nuser_name=n" +
                     QByteArray::number(i) + "\r\n";
-        put(file);
+        PutFile(path, file);
         read();
         const int expected = std::min(200, int(quint8(QByteArray(value).toInt())));
         EXPECT_EQ(state.cur.book.users_num, expected) << value;
@@ -183,7 +174,7 @@ TEST_F(ConnSettingsFile, BinaryJunkReadsAsDefaults)
     QByteArray junk;
     for (int i = 0; i < 4096; ++i)
         junk += char((i * 7919) & 0xFF);
-    put(junk);
+    PutFile(path, junk);
     read();
     EXPECT_EQ(state.cur.COMPort, 1);
     EXPECT_EQ(state.cur.book.users_num, 0);

@@ -1,4 +1,5 @@
 #include "config/profile.h"
+#include "support/file_bytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -110,17 +111,6 @@ class IniFileOnDisk : public ::testing::Test
 protected:
     QTemporaryDir dir;
     QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
-    static QByteArray contents(const QString& p)
-    {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-    }
-    static void put(const QString& p, const QByteArray& bytes)
-    {
-        QFile f(p);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
 };
 
 TEST_F(IniFileOnDisk, MissingFileLoadsEmptyAndSaveCreatesIt)
@@ -130,7 +120,7 @@ TEST_F(IniFileOnDisk, MissingFileLoadsEmptyAndSaveCreatesIt)
     ini.setValue("S", "K", "V");
     QString error;
     ASSERT_TRUE(ini.save(path("new.ini"), &error)) << error.toStdString();
-    EXPECT_EQ(contents(path("new.ini")), QByteArray("[S]\r\nK=V\r\n"));
+    EXPECT_EQ(FileBytes(path("new.ini")), QByteArray("[S]\r\nK=V\r\n"));
 }
 
 // Targets that cannot be written for any user, root included: a "directory" that is a
@@ -138,7 +128,7 @@ TEST_F(IniFileOnDisk, MissingFileLoadsEmptyAndSaveCreatesIt)
 TEST_F(IniFileOnDisk, FailedSaveLeavesTheOldFileAndNamesIt)
 {
     const QByteArray old = "[S]\r\nK=old\r\n";
-    put(path("notadir"), old);
+    PutFile(path("notadir"), old);
     QDir(dir.path()).mkdir("adir");
     for (const QString& target : {path("notadir/in.ini"), path("adir")}) {
         IniFile ini;
@@ -148,7 +138,7 @@ TEST_F(IniFileOnDisk, FailedSaveLeavesTheOldFileAndNamesIt)
         EXPECT_TRUE(error.startsWith(UnableToWriteText(target))) << error.toStdString();
         EXPECT_GT(error.size(), UnableToWriteText(target).size()) << "the reason is given";
     }
-    EXPECT_EQ(contents(path("notadir")), old);
+    EXPECT_EQ(FileBytes(path("notadir")), old);
 }
 
 // A read-only file and a file in a read-only directory. Root ignores permissions, so the
@@ -159,8 +149,8 @@ TEST_F(IniFileOnDisk, ReadOnlyFileOrDirectoryIsNotReplaced)
     QDir(dir.path()).mkdir("locked");
     const QString inLocked = path("locked/in.ini");
     const QString readOnly = path("ro.ini");
-    put(inLocked, old);
-    put(readOnly, old);
+    PutFile(inLocked, old);
+    PutFile(readOnly, old);
     QFile::setPermissions(readOnly, QFile::ReadOwner);
     QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::ExeOwner);
     const bool enforced = !QFile(path("locked/probe")).open(QIODevice::WriteOnly);
@@ -172,7 +162,7 @@ TEST_F(IniFileOnDisk, ReadOnlyFileOrDirectoryIsNotReplaced)
             QString error;
             EXPECT_FALSE(ini.save(target, &error)) << target.toStdString();
             EXPECT_TRUE(error.startsWith(UnableToWriteText(target)));
-            EXPECT_EQ(contents(target), old);
+            EXPECT_EQ(FileBytes(target), old);
         }
     }
     QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

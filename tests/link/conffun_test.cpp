@@ -37,10 +37,9 @@ protected:
         SimComTest::SetUp();
         if (HasFatalFailure())
             return;
-        InitLinkContext(ctx);
-        ComOpenError openError;
-        ctx.port = openCom(&openError);
-        ASSERT_TRUE(ctx.port) << qPrintable(openError.text());
+        openLink(ctx);
+        if (HasFatalFailure())
+            return;
         ctx.attemptCount = 1;
         ctx.replyTimeout = 300;
         ctx.interByteTimeout = 100;

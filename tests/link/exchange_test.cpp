@@ -44,10 +44,9 @@ protected:
         SimComTest::SetUp();
         if (HasFatalFailure())
             return;
-        InitLinkContext(ctx);
-        ComOpenError openError;
-        ctx.port = openCom(&openError);
-        ASSERT_TRUE(ctx.port) << qPrintable(openError.text());
+        openLink(ctx);
+        if (HasFatalFailure())
+            return;
         ctx.statusPanel = [this](const QString& text) { status.append(text); };
     }
 

@@ -1,6 +1,7 @@
 #include "support/sim_com.h"
 
 #include "link/comportfunctions.h"
+#include "link/qelbox.h"
 
 void SimComTest::SetUp()
 {
@@ -13,4 +14,12 @@ void SimComTest::SetUp()
 std::unique_ptr<QSerialPort> SimComTest::openCom(ComOpenError* error) const
 {
     return OpenComPort(com_, 9600, 8, ComParityNone, ComOneStop, 1000, 1000, true, false, error);
+}
+
+void SimComTest::openLink(LinkContext& ctx) const
+{
+    InitLinkContext(ctx);
+    ComOpenError error;
+    ctx.port = openCom(&error);
+    ASSERT_TRUE(ctx.port) << qPrintable(error.text());
 }

@@ -11,6 +11,7 @@
 #include <memory>
 
 struct ComOpenError;
+struct LinkContext;
 
 class SimComTest : public ::testing::Test
 {
@@ -21,6 +22,9 @@ protected:
 
     // The mapped port opened as the connection dialog opens it: 9600 bit/s, 8N1, DTR on.
     std::unique_ptr<QSerialPort> openCom(ComOpenError* error = nullptr) const;
+
+    // Gives ctx its defaults and the mapped port, opened by openCom.
+    void openLink(LinkContext& ctx) const;
 
     int com() const { return com_; }
 

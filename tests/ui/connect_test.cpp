@@ -8,6 +8,7 @@
 #include "config/rd_wr_ini.h"
 #include "connect/connect.h"
 #include "link/qelbox.h"
+#include "support/file_bytes.h"
 #include "support/qt_printers.h"
 #include "support/scripted_operator.h"
 #include "support/sim_com.h"
@@ -31,12 +32,6 @@ namespace
 {
 
 constexpr int kSimCom = 7;
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The simulated device on COM7, the settings file of a temporary program directory, and
 // a connection dialog over a link context of its own.
@@ -167,7 +162,7 @@ TEST_P(ConnectRefused, ShowsTheMessageAndStoresNothing)
     const RefusedCase& c = GetParam();
     if (c.before)
         c.before(*this);
-    const QByteArray fileBefore = fileBytes(program.settingsPath());
+    const QByteArray fileBefore = FileBytes(program.settingsPath());
     open();
     if (c.input)
         c.input(*this);
@@ -179,7 +174,7 @@ TEST_P(ConnectRefused, ShowsTheMessageAndStoresNothing)
     EXPECT_EQ(op.asked[0].line1, c.line1);
     EXPECT_EQ(op.asked[0].line2, c.line2);
     EXPECT_TRUE(ConnSet().cur == before) << "nothing stored";
-    EXPECT_EQ(fileBytes(program.settingsPath()), fileBefore);
+    EXPECT_EQ(FileBytes(program.settingsPath()), fileBefore);
     EXPECT_EQ(sim.frameCount(), 0);
     EXPECT_FALSE(dialog->Connected);
     EXPECT_TRUE(dialog->isVisible());
@@ -248,6 +243,8 @@ TEST_F(ConnectDialogTest, WaitsAtTheEndsOfTheirRangesConnect)
 
         EXPECT_TRUE(op.asked.isEmpty());
         EXPECT_TRUE(dialog->Connected);
+        EXPECT_GE(op.busyOnCount, 1) << "the wait cursor during the version query";
+        EXPECT_EQ(op.busyDepth, 0);
         EXPECT_FALSE(dialog->isVisible());
         ASSERT_NE(link.port, nullptr);
         EXPECT_EQ(link.replyTimeout, QString(wait).toInt() * 1000);
@@ -271,13 +268,13 @@ TEST_F(ConnectDialogTest, ConnectingAgainWithTheSameSettingsLeavesTheFileAlone)
     open();
     pressConnect();
     ASSERT_TRUE(dialog->Connected);
-    const QByteArray bytes = fileBytes(program.settingsPath());
+    const QByteArray bytes = FileBytes(program.settingsPath());
     const QDateTime written = QFileInfo(program.settingsPath()).lastModified();
 
     open();
     pressConnect();
     ASSERT_TRUE(dialog->Connected);
-    EXPECT_EQ(fileBytes(program.settingsPath()), bytes);
+    EXPECT_EQ(FileBytes(program.settingsPath()), bytes);
     EXPECT_EQ(QFileInfo(program.settingsPath()).lastModified(), written);
 }
 
