@@ -3,11 +3,14 @@
 #include "app/menubarstyle.h"
 #include "app/suplfunc.h"
 #include "app/uiresources.h"
+#include "config/cp1251.h"
+#include "config/devconfig.h"
 #include "config/operator.h"
 #include "config/program.h"
 #include "config/rd_wr_ini.h"
 #include "connect/about.h"
 #include "connect/connect.h"
+#include "link/comportfunctions.h"
 #include "link/qelbox.h"
 
 #include <QCloseEvent>
@@ -71,6 +74,24 @@ TwOption ReadTwOption(const QStringList& params, qint32* value)
     return TwOption::Accepted;
 }
 
+// Sizes the status panels for the longest texts they hold: the highest COM number at the
+// highest rate or the longest address (panel 0), a device name of 20 of the font's widest
+// letters with its MAC (panel 1), and the exchange indicator (panel 3).
+void FitStatusPanels(StatusLine* bar)
+{
+    bar->fitTexts(0, {SerialLinkText(255, kComMaxRate), EthernetLinkText({255, 255, 255, 255})});
+    const QFontMetrics metrics = bar->fontMetrics();
+    QChar widest(u'W');
+    for (int byte = 0x41; byte <= 0xFF; ++byte) {
+        const QChar c = fromCp1251(QByteArray(1, char(byte))).at(0);
+        if (c.isLetter() && metrics.horizontalAdvance(c) > metrics.horizontalAdvance(widest))
+            widest = c;
+    }
+    const std::array<quint8, 6> mac = {0xDD, 0xDD, 0xDD, 0xDD, 0xDD, 0xDD};
+    bar->fitTexts(1, {DeviceLineText(QString(kBoxNameSize, widest), mac)});
+    bar->fitTexts(3, {ExchangeStatusText()});
+}
+
 // Every item of a menu level, and those of its submenus down to levels deep.
 void ShowAndEnable(const QList<QAction*>& actions, int levels)
 {
@@ -89,6 +110,7 @@ TFormMain::TFormMain(const QStringList& args, QWidget* parent) : QMainWindow(par
     InitUiResources();
     ui.setupUi(this);
     setPanelColor(kPanelColor);
+    FitStatusPanels(ui.StatusBar1);
 
     // The menu bar draws pictures and captions; the style is a child of the window created
     // after the bar, so it outlives the bar when the window's children are destroyed.
@@ -111,16 +133,38 @@ TFormMain::TFormMain(const QStringList& args, QWidget* parent) : QMainWindow(par
     TimerStart->setInterval(100);
     connect(TimerStart, &QTimer::timeout, this, &TFormMain::TimerStartTimer);
 
-    connect(ui.Nrdcnf, &QAction::triggered, this, &TFormMain::NrdcnfClick);
-    connect(ui.N11, &QAction::triggered, this, &TFormMain::N11Click);
-    connect(ui.N21, &QAction::triggered, this, &TFormMain::N21Click);
-    connect(ui.N2, &QAction::triggered, this, &TFormMain::N2Click);
+    onFlowItem(ui.Nrdcnf, &TFormMain::NrdcnfClick);
+    onFlowItem(ui.N11, &TFormMain::N11Click);
+    onFlowItem(ui.N21, &TFormMain::N21Click);
+    onFlowItem(ui.N2, &TFormMain::N2Click);
     connect(ui.Nconnect, &QAction::triggered, this, &TFormMain::NconnectClick);
     connect(ui.Nvers, &QAction::triggered, this, &TFormMain::NversClick);
     connect(ui.NExit, &QAction::triggered, this, &TFormMain::NExitClick);
 }
 
 TFormMain::~TFormMain() = default;
+
+TFormMain::FlowScope::FlowScope(TFormMain& window) : window_(window)
+{
+    ++window_.flows_;
+}
+
+TFormMain::FlowScope::~FlowScope()
+{
+    if (--window_.flows_ > 0 || !window_.closePending_)
+        return;
+    window_.closePending_ = false;
+    // From the event loop, once the handler has returned to it.
+    QTimer::singleShot(0, &window_, [w = &window_] { w->close(); });
+}
+
+void TFormMain::onFlowItem(QAction* item, void (TFormMain::*handler)())
+{
+    connect(item, &QAction::triggered, this, [this, handler] {
+        const FlowScope flow(*this);
+        (this->*handler)();
+    });
+}
 
 bool TFormMain::FormCreate()
 {
@@ -221,18 +265,33 @@ void TFormMain::showEvent(QShowEvent* event)
 
 void TFormMain::FormShow()
 {
-    resize(734, 256);
+    // 734 pixels wide, or wider where the status panels need more for their texts.
+    StatusLine* bar = ui.StatusBar1;
+    resize(qMax(734, bar->panelWidth(0) + bar->panelWidth(1) + bar->panelWidth(3) + 5), 256);
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
     // The status line spans the client area; lay it out at the new size before measuring.
     layout()->activate();
     ui.Panel1->layout()->activate();
-    StatusLine* bar = ui.StatusBar1;
-    bar->setPanelWidth(2, bar->width() - bar->panelWidth(0) - bar->panelWidth(1) - 55);
+    // Panel 2 takes what the others leave; with the design widths that is the status line's
+    // width less those of panels 0 and 1, less 55.
+    bar->setPanelWidth(2, bar->width() - bar->panelWidth(0) - bar->panelWidth(1) -
+                              bar->panelWidth(3) - 5);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event)
 {
+    if (flows_ > 0) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    // No flow, yet something exchanges on the link: the close is refused rather than freeing
+    // the context under it.
+    if (link_ && link_->exchangeRunning) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -267,6 +326,11 @@ void TFormMain::SetMenuState()
 void TFormMain::TimerStartTimer()
 {
     TimerStart->stop();
+    if (flows_ > 0) {
+        TimerStart->start();
+        return;
+    }
+    const FlowScope flow(*this);
     CloseLink();
     ShowConnParams(ui.StatusBar1);
     ui.StatusBar1->setText(1, QString());

@@ -29,17 +29,22 @@ public:
     LinkContext* linkContext() const { return link_.get(); }
     StatusLine* statusLine() const { return ui.StatusBar1; }
 
-    // Closes the serial port and the UDP sockets and marks the link as gone. Never fails.
+    // Closes the serial port and the UDP sockets and marks the link as gone. Never fails
+    // (nothing can run on the link when it is called: see closeEvent and TimerStartTimer).
     void CloseLink();
     // Shows and enables the whole menu; without a link, disables the items that need one
     // and clears status panels 0 and 1.
     void SetMenuState();
 
-    // The connect flow, run once by the start timer.
+    // The connect flow, run once by the start timer. While a menu handler runs (its exchange
+    // or a dialog of its own), the flow waits for it: the timer is armed again.
     void TimerStartTimer();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The window closes between the flows only: a close asked for while a menu handler or
+    // the connect flow runs (from an exchange's held request, say) is carried out when it
+    // has ended, since closing frees the link context they use.
     void closeEvent(QCloseEvent* event) override;
 
     // The connection dialog over this window, with the status line handed to it. True when
@@ -50,6 +55,21 @@ protected:
     virtual void RunEthernetWork();
 
 private:
+    // Marks a flow (a menu handler that uses the link, or the connect flow) as running.
+    class FlowScope
+    {
+    public:
+        explicit FlowScope(TFormMain& window);
+        ~FlowScope();
+        FlowScope(const FlowScope&) = delete;
+        FlowScope& operator=(const FlowScope&) = delete;
+
+    private:
+        TFormMain& window_;
+    };
+    // Connects a menu item to a handler that runs as a flow.
+    void onFlowItem(QAction* item, void (TFormMain::*handler)());
+
     void FormShow();
     void FormClose();
     void setPanelColor(const QColor& color);
@@ -72,4 +92,6 @@ private:
     QString programFile_; // absolute path of the program file
     std::unique_ptr<LinkContext> link_;
     QTimer* TimerStart = nullptr;
+    int flows_ = 0;             // flows running now
+    bool closePending_ = false; // a close waits for the flows to end
 };

@@ -153,10 +153,24 @@ void TFormConnect::BitBtn1Click()
         CurrentOperator().ask(MsgInputError, QStringLiteral("Не введений тип зв'язку"), QString());
         return;
     }
-    if (ConnSet().cur.Conn_Prz == 1 ? acceptEthernetPage() : acceptSerialPage()) {
+    const bool linked = ConnSet().cur.Conn_Prz == 1 ? acceptEthernetPage() : acceptSerialPage();
+    // The operator may have closed the dialog while the device was being asked; the close,
+    // held during the exchange, has been carried out by now, and the link does not count.
+    if (linked && isVisible()) {
         Connected = true;
         accept();
     }
+}
+
+void TFormConnect::done(int result)
+{
+    ConnSettingsState& settings = ConnSet();
+    if (!Connected && !settings.cur.ethernetGroupEquals(settings.saved)) {
+        QString error;
+        if (!WriteConnSettings(settings, Program().settingsPath, &error))
+            ShowErrorText(error);
+    }
+    FormDialog::done(result);
 }
 
 // Validates the serial page, stores it and opens the link. True when the device answered.

@@ -22,6 +22,11 @@ public:
     // True once a link was opened and the device answered as it should.
     bool Connected = false;
 
+protected:
+    // Ending without a link keeps an abonent book that was accepted meanwhile: the settings
+    // file is written then too, or those edits would be lost at the end of the program.
+    void done(int result) override;
+
 private:
     void FormShow() override;
     void ComboBox4Click();

@@ -2,8 +2,8 @@
 
 #include "config/operator.h"
 #include "link/comportfunctions.h"
+#include "link/exchangeguard.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSerialPort>
 #include <QThread>
@@ -12,8 +12,10 @@
 LinkContext::LinkContext() = default;
 LinkContext::~LinkContext() = default;
 
-void ReleaseLink(LinkContext& ctx)
+bool ReleaseLink(LinkContext& ctx)
 {
+    if (ctx.exchangeRunning)
+        return false;
     for (auto* socket : {&ctx.sendSocket, &ctx.receiveSocket}) {
         if (*socket) {
             (*socket)->close();
@@ -24,6 +26,7 @@ void ReleaseLink(LinkContext& ctx)
         ctx.port->close();
         ctx.port.reset();
     }
+    return true;
 }
 
 void InitLinkContext(LinkContext& ctx)
@@ -60,6 +63,11 @@ QString ResultText(const LinkContext& ctx)
     return ctx.resultTexts[size_t(ctx.resultCode)];
 }
 
+QString ExchangeStatusText()
+{
+    return QStringLiteral("Обмін...");
+}
+
 namespace
 {
 
@@ -69,12 +77,6 @@ constexpr qint64 kNsPerMs = 1'000'000;
 constexpr qint64 kSpinNs = 250'000;
 // Longest blocking wait for reply bytes between two rounds of event handling.
 constexpr int kPollMs = 1;
-
-void handleEvents()
-{
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents();
-}
 
 void waitUntil(const QElapsedTimer& clock, qint64 momentNs)
 {
@@ -170,7 +172,7 @@ bool exchangeOnce(LinkContext& ctx, int length)
         return result == ResOk;
     };
 
-    handleEvents();
+    ExchangeGuard::handleEvents();
     purge(ctx);
 
     trace.rtsAccepted = setRts(ctx, true);
@@ -197,7 +199,7 @@ bool exchangeOnce(LinkContext& ctx, int length)
     qint64 lastByte = 0;
     ctx.resultCode = ResOk;
     for (;;) {
-        handleEvents();
+        ExchangeGuard::handleEvents();
         if (!waitForBytes(ctx))
             return finish(ResReadFailed);
         // The port may have been closed while events were handled.
@@ -224,19 +226,6 @@ bool exchangeOnce(LinkContext& ctx, int length)
             return finish(ResIncomplete);
     }
 }
-
-// Marks the context busy for one command.
-class RunningScope
-{
-public:
-    explicit RunningScope(LinkContext& ctx) : ctx_(ctx) { ctx_.exchangeRunning = true; }
-    ~RunningScope() { ctx_.exchangeRunning = false; }
-    RunningScope(const RunningScope&) = delete;
-    RunningScope& operator=(const RunningScope&) = delete;
-
-private:
-    LinkContext& ctx_;
-};
 
 void showStatus(LinkContext& ctx, const QString& text)
 {
@@ -284,7 +273,7 @@ bool ExchangeOnce(LinkContext& ctx, int frameLength)
         ++ctx.refusedCommands;
         return false;
     }
-    RunningScope running(ctx);
+    ExchangeGuard guard(ctx);
     if (frameLength < 1 || frameLength > kLinkBufferSize) {
         ctx.resultCode = ResWriteFailed;
         return false;
@@ -298,7 +287,7 @@ bool ExecCommand(LinkContext& ctx, quint8 code, const quint8* data, int n)
         ++ctx.refusedCommands;
         return false;
     }
-    RunningScope running(ctx);
+    ExchangeGuard guard(ctx);
     ctx.resultCode = ResOk;
     ctx.lastCommand = code;
     if (!data)
@@ -318,7 +307,7 @@ bool ExecCommand(LinkContext& ctx, quint8 code, const quint8* data, int n)
     ctx.replyLength = quint8(ReplyLength(code));
 
     for (;;) {
-        showStatus(ctx, QStringLiteral("Обмін..."));
+        showStatus(ctx, ExchangeStatusText());
         // An attempt count of 0 would report success without a single exchange.
         for (int left = qMax(int(ctx.attemptCount), 1); left > 0; --left) {
             if (exchangeOnce(ctx, length))
@@ -339,6 +328,7 @@ bool ExecCommand(LinkContext& ctx, quint8 code, const quint8* data, int n)
             line2 = ResultText(ctx);
         }
         ctx.messageText = line1;
+        const ExchangeGuard::Question question;
         if (!CurrentOperator().ask(MsgRetry, line1, line2))
             return false;
     }

@@ -80,9 +80,11 @@ struct LinkContext {
     QString messageText; // the last formatted failure message
     quint8 lastCommand = 0;
 
-    // True while a serial command runs on this context (including its retry question).
+    // True while an exchange runs on this context (including its retry question); set by the
+    // exchange's ExchangeGuard, which also keeps the operator's input away meanwhile.
     bool exchangeRunning = false;
-    // Commands refused because another one was running (see ExecCommand).
+    // Commands refused because another one was running (see ExecCommand). With the guard's
+    // input block nothing should ever get here; it stays as the last line of defence.
     quint32 refusedCommands = 0;
     ExchangeTrace trace; // the last serial attempt
 };
@@ -92,11 +94,16 @@ struct LinkContext {
 // texts. The buffers are left as they are.
 void InitLinkContext(LinkContext& ctx);
 
-// Closes the serial port and both UDP sockets of the context and forgets them.
-void ReleaseLink(LinkContext& ctx);
+// Closes the serial port and both UDP sockets of the context and forgets them. While an
+// exchange runs on the context nothing is closed and false is returned: the exchange would
+// go on with a port that is gone.
+bool ReleaseLink(LinkContext& ctx);
 
 // The text of the current result code (an empty text for a code outside the table).
 QString ResultText(const LinkContext& ctx);
+
+// What the status panel shows while a command runs: "Обмін...".
+QString ExchangeStatusText();
 
 constexpr quint8 kFrameFirst = 0x57;
 constexpr quint8 kFrameSecond = 0xAB;
@@ -118,10 +125,12 @@ qint64 TransmissionTimeNs(int length, qint32 baudRate);
 // that fails asks the operator (retry question, kind 7) whether to try again; "Так" starts
 // a new pass. Returns success; the reason of a failure stays in ctx.resultCode.
 //
-// While a command runs on the context (the exchange handles events, so a menu could start
-// another), a second ExecCommand or ExchangeOnce on it is refused: it returns false at once,
-// sends nothing, asks nothing, counts itself in ctx.refusedCommands and leaves resultCode
-// alone, since that belongs to the running command.
+// The command runs under an ExchangeGuard: the windows repaint while it waits, but the
+// operator's input is dropped and a window's close is held until the command has ended
+// (the retry question takes input as usual). Should a second ExecCommand or ExchangeOnce
+// still reach the context while a command runs on it, it is refused: it returns false at
+// once, sends nothing, asks nothing, counts itself in ctx.refusedCommands and leaves
+// resultCode alone, since that belongs to the running command.
 // A data length outside 0..509 (no room in the send buffer) sends nothing and fails with
 // result 1, without a question.
 bool ExecCommand(LinkContext& ctx, quint8 code, const quint8* data = nullptr, int n = 0);

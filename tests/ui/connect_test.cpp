@@ -13,6 +13,7 @@
 #include "support/scripted_operator.h"
 #include "support/sim_com.h"
 #include "support/ui/modal_answer.h"
+#include "support/ui/operator_input.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -325,6 +326,80 @@ TEST_F(ConnectDialogTest, ASilentDeviceIsOfferedRetriesAndNoLeavesTheDialogOpen)
     EXPECT_TRUE(dialog->isVisible());
 }
 
+// The operator acts while the dialog asks the device for its version. The input does not
+// reach the dialog; its close box is carried out once the exchange has ended.
+TEST_F(ConnectDialogTest, InputDuringTheVersionQuery)
+{
+    enum Input { CloseBox, Escape, ExitButton, TypeSwitch };
+    struct Case {
+        const char* name;
+        Input input;
+        bool deviceAnswers; // late; otherwise it stays silent and the retry question gets "Ні"
+        // After the exchange:
+        bool open;      // the dialog is still shown
+        bool connected; // Connected, and the dialog accepted
+        int questions;
+    };
+    const Case cases[] = {
+        // The close wins over a late answer: the operator left, so the link does not count.
+        {"CloseBoxThenLateAnswer", CloseBox, true, false, false, 0},
+        {"CloseBoxThenNoAnswer", CloseBox, false, false, false, 1},
+        // Esc, "Вихід" and the type list do not act while the device is asked.
+        {"EscapeThenLateAnswer", Escape, true, false, true, 0},
+        {"ExitThenLateAnswer", ExitButton, true, false, true, 0},
+        {"ExitThenNoAnswer", ExitButton, false, true, false, 1},
+        {"TypeSwitchThenLateAnswer", TypeSwitch, true, false, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimSerialFaults faults;
+        if (c.deviceAnswers)
+            faults.firstByteDelayMs = 600;
+        else
+            faults.silent = true;
+        sim.setFaults(faults);
+        setKeys({{"DIR_CONN_PAR", "Repeat", "1"},
+                 {"DIR_CONN_PAR", "WaitTime", c.deviceAnswers ? "10" : "1"}});
+        op.asked.clear();
+        ReleaseLink(link);
+        open();
+
+        DuringExchange input([&] {
+            switch (c.input) {
+            case CloseBox:
+                PressCloseBox(dialog.get());
+                break;
+            case Escape:
+                PressKey(dialog.get(), Qt::Key_Escape);
+                break;
+            case ExitButton:
+                ClickWidget(child<QPushButton>("BitBtn2"));
+                break;
+            case TypeSwitch:
+                combo("ComboBox4")->setFocus();
+                PressKey(combo("ComboBox4"), Qt::Key_Down);
+                break;
+            }
+            EXPECT_TRUE(dialog->isVisible()) << "nothing closes while the device is asked";
+        });
+        pressConnect();
+
+        ASSERT_TRUE(input.acted());
+        EXPECT_EQ(dialog->isVisible(), c.open);
+        EXPECT_EQ(dialog->Connected, c.connected);
+        if (!c.open) {
+            EXPECT_EQ(dialog->result(), c.connected ? QDialog::Accepted : QDialog::Rejected);
+        }
+        EXPECT_EQ(op.asked.size(), c.questions);
+        EXPECT_NE(link.port, nullptr) << "the link was not released under the exchange";
+        EXPECT_EQ(link.refusedCommands, 0u);
+        EXPECT_EQ(ConnSet().cur.Conn_Prz, 0) << "still the serial link";
+        EXPECT_EQ(combo("ComboBox4")->currentIndex(), 0);
+        EXPECT_EQ(sim.frameCount(), 1);
+        sim.clearLog();
+    }
+}
+
 TEST_F(ConnectDialogTest, ExitReleasesTheLinkAndClearsTheStatusPanels)
 {
     open();
@@ -386,6 +461,71 @@ TEST_F(ConnectDialogTest, EthernetStoresTheChoiceThenSaysTheLinkIsNotThereYet)
     EXPECT_EQ(op.asked[0].kind, MsgNotice);
     EXPECT_FALSE(dialog->Connected);
     EXPECT_TRUE(dialog->isVisible());
+}
+
+// An abonent book accepted in its dialog is written when the connection dialog ends without
+// a link, however it ends; a book left with "Відмінити" leaves the file as it was.
+TEST_F(ConnectDialogTest, AnAcceptedBookIsKeptWhenTheDialogEndsWithoutALink)
+{
+    enum End { ExitButton, CloseBox, Escape };
+    const struct {
+        const char* name;
+        const char* bookButton; // "Прийняти" or "Відмінити" of the abonent book
+        End end;
+        bool written;
+    } cases[] = {
+        {"AcceptedThenExit", "BitBtn4", ExitButton, true},
+        {"AcceptedThenCloseBox", "BitBtn4", CloseBox, true},
+        {"AcceptedThenEscape", "BitBtn4", Escape, true},
+        {"CancelledThenExit", "BitBtn5", ExitButton, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        setKeys({{"CURR_PAR", "Conn_Prz", "1"},
+                 {"ABONENTS_CURR_PAR", "users_num", "2"},
+                 {"ABONENTS_CURR_PAR", "user_index", "0"},
+                 {"ABONENTS_CURR_PAR", "sort_prz", "1"},
+                 {"ETHERNET_ABONENT_1", "user_name", "Bravo"},
+                 {"ETHERNET_ABONENT_1", "ip_adr", "16777226"}, // 10.0.0.1
+                 {"ETHERNET_ABONENT_2", "user_name", "alpha"},
+                 {"ETHERNET_ABONENT_2", "ip_adr", "33554442"}}); // 10.0.0.2
+        const QByteArray before = FileBytes(program.settingsPath());
+        open();
+        {
+            ModalAnswer book(c.bookButton);
+            book.inspect = [](QWidget* d) {
+                d->findChild<QAbstractButton*>("SpeedButton1")->click(); // order by name
+            };
+            child<QPushButton>("BitBtn6")->click();
+            ASSERT_TRUE(book.answered());
+        }
+        ASSERT_TRUE(dialog->isVisible());
+        switch (c.end) {
+        case ExitButton:
+            ClickWidget(child<QPushButton>("BitBtn2"));
+            break;
+        case CloseBox:
+            PressCloseBox(dialog.get());
+            break;
+        case Escape:
+            PressKey(dialog.get(), Qt::Key_Escape);
+            break;
+        }
+        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_FALSE(dialog->Connected);
+
+        ConnSettingsState stored;
+        ReadConnSettings(stored, program.settingsPath());
+        if (c.written) {
+            EXPECT_EQ(stored.cur.book, ConnSet().cur.book);
+            EXPECT_EQ(stored.cur.book.sort_prz, 0);
+            EXPECT_EQ(AbonentName(stored.cur.book.abonents[0]), "alpha");
+            EXPECT_EQ(ConnSet().saved.book, ConnSet().cur.book) << "the saved copy follows";
+        } else {
+            EXPECT_EQ(FileBytes(program.settingsPath()), before);
+        }
+        EXPECT_TRUE(op.asked.isEmpty());
+    }
 }
 
 TEST_F(ConnectDialogTest, AbonentBookButtonRefillsTheListOnlyWhenAccepted)
