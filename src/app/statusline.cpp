@@ -1,5 +1,6 @@
 #include "app/statusline.h"
 
+#include <QEvent>
 #include <QLabel>
 
 namespace
@@ -44,6 +45,39 @@ void StatusLine::setPanelWidth(int panel, int width)
 int StatusLine::panelWidth(int panel) const
 {
     return validPanel(panel) ? widths_[size_t(panel)] : 0;
+}
+
+void StatusLine::fitTexts(int panel, const QStringList& texts)
+{
+    if (!validPanel(panel))
+        return;
+    fitTexts_[size_t(panel)] = texts;
+    applyFit(panel);
+}
+
+void StatusLine::applyFit(int panel)
+{
+    const QStringList& texts = fitTexts_[size_t(panel)];
+    if (texts.isEmpty())
+        return;
+    QLabel* label = panels_[size_t(panel)];
+    const QString shown = label->text();
+    int width = kDesignWidths[size_t(panel)];
+    for (const QString& text : texts) {
+        label->setText(text); // the label measures its frame, margins and indent with the text
+        width = qMax(width, label->sizeHint().width() + kGap);
+    }
+    label->setText(shown);
+    setPanelWidth(panel, width);
+}
+
+void StatusLine::changeEvent(QEvent* event)
+{
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        for (int i = 0; i < kPanelCount; ++i)
+            applyFit(i);
+    }
 }
 
 void StatusLine::resizeEvent(QResizeEvent* event)

@@ -3,6 +3,7 @@
 
 #include <QFrame>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -23,13 +24,21 @@ public:
     void setPanelWidth(int panel, int width);
     int panelWidth(int panel) const;
 
+    // Sizes the panel for the longest of texts, the texts it will hold, in its font (again
+    // whenever the font changes), and never below its design width.
+    void fitTexts(int panel, const QStringList& texts);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     static bool validPanel(int panel) { return panel >= 0 && panel < kPanelCount; }
     void placePanels();
+    void applyFit(int panel);
 
     std::array<QLabel*, kPanelCount> panels_{};
-    std::array<int, kPanelCount> widths_{110, 330, 360, 50};
+    static constexpr std::array<int, kPanelCount> kDesignWidths{110, 330, 360, 50};
+    std::array<int, kPanelCount> widths_ = kDesignWidths;
+    std::array<QStringList, kPanelCount> fitTexts_{};
 };

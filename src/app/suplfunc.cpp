@@ -6,6 +6,31 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+QString SerialLinkText(int comPort, qint32 rate)
+{
+    return QStringLiteral(" COM%1,   %2 біт/с").arg(comPort).arg(rate);
+}
+
+QString EthernetLinkText(const IpAddress& address)
+{
+    return QStringLiteral(" IP-адр. %1.%2.%3.%4")
+        .arg(address[0])
+        .arg(address[1])
+        .arg(address[2])
+        .arg(address[3]);
+}
+
+QString DeviceLineText(const QString& name, const std::array<quint8, 6>& mac)
+{
+    QString text = QStringLiteral("Пристрій \"%1\".   MAC_адр. ").arg(name);
+    for (size_t i = 0; i < mac.size(); ++i) {
+        if (i > 0)
+            text += QLatin1Char(':');
+        text += QStringLiteral("%1").arg(mac[i], 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return text;
+}
+
 void ShowConnParams(StatusLine* bar)
 {
     if (!bar)
@@ -16,15 +41,10 @@ void ShowConnParams(StatusLine* bar)
     const ConnSettings& s = ConnSet().cur;
     QString text;
     if (s.Conn_Prz == 0) {
-        text = QStringLiteral(" COM%1,   %2 біт/с").arg(s.COMPort).arg(s.Rate);
+        text = SerialLinkText(s.COMPort, s.Rate);
     } else if (s.Conn_Prz == 1) {
-        if (const Abonent* a = CurrentAbonent(s)) {
-            text = QStringLiteral(" IP-адр. %1.%2.%3.%4")
-                       .arg(a->ip_adr[0])
-                       .arg(a->ip_adr[1])
-                       .arg(a->ip_adr[2])
-                       .arg(a->ip_adr[3]);
-        }
+        if (const Abonent* a = CurrentAbonent(s))
+            text = EthernetLinkText(a->ip_adr);
     }
     bar->setText(0, text);
     bar->repaint();

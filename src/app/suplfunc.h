@@ -2,11 +2,23 @@
 // Helpers every form shares: the connection parameters in the status line and the key
 // filter of numeric edit fields.
 
+#include "config/ipaddr.h"
+
 #include <QChar>
 #include <QObject>
+#include <QString>
+
+#include <array>
 
 class QLineEdit;
 class StatusLine;
+
+// The texts of the status line: the serial link " COM%d,   %d біт/с", the Ethernet link
+// " IP-адр. %d.%d.%d.%d", and the device on an Ethernet link,
+// "Пристрій "<name>".   MAC_адр. XX:XX:XX:XX:XX:XX".
+QString SerialLinkText(int comPort, qint32 rate);
+QString EthernetLinkText(const IpAddress& address);
+QString DeviceLineText(const QString& name, const std::array<quint8, 6>& mac);
 
 // Clears panels 0 and 1 and shows the current link in panel 0: " COM%d,   %d біт/с" for a
 // serial link, " IP-адр. %d.%d.%d.%d" of the current abonent for Ethernet. No abonent (an

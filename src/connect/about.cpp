@@ -18,11 +18,15 @@ struct Credit {
 
 // What the program is, the roles behind it, and where to get support. No people are named.
 constexpr Credit kCredits[] = {
-    {u"Програма", u"сервіс і конфігурування QEL_2"}, {u"Пристрій", u"QEL_2 (CH9121), версія 39"},
-    {u"Зв'язок", u"COM-порт або Ethernet (UDP)"},    {u"Автор програми", u"див. README"},
-    {u"Керівник проєкту", u"див. README"},           {u"Керівник розробки", u"див. README"},
-    {u"Файли", u"CONFIG/*.cnf, INI/qel_conn.ini"},   {u"Документація", u"README"},
-    {u"Підтримка", u"support: see README"},
+    {u"Програма", u"сервіс і конфігурування QEL_2"},
+    {u"Пристрій", u"QEL_2 (CH9121), версія 39"},
+    {u"Зв'язок", u"COM-порт або Ethernet (UDP)"},
+    {u"Автор програми", u"див. README"},
+    {u"Керівник проєкту", u"див. README"},
+    {u"Керівник розробки", u"див. README"},
+    {u"Файли", u"CONFIG/*.cnf, INI/qel_conn.ini"},
+    {u"Документація", u"README"},
+    {u"Підтримка", u"трекер задач проєкту (README)"},
 };
 
 void setBackground(QWidget* w, const QColor& color)

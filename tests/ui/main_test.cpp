@@ -1,6 +1,7 @@
 // The main window: start-up, the tw option, the connect flow and the menu state.
 
 #include "app/main.h"
+#include "app/statusline.h"
 #include "config/program.h"
 #include "config/rd_wr_ini.h"
 #include "link/qelbox.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
@@ -341,13 +343,59 @@ TEST_F(MainWindowTest, ShowSizesTheWindowAndTheStatusLine)
     ASSERT_TRUE(w.FormCreate());
     w.show();
     QApplication::processEvents();
-    EXPECT_EQ(w.size(), QSize(734, 256));
     StatusLine* bar = w.statusLine();
+    const int others = bar->panelWidth(0) + bar->panelWidth(1) + bar->panelWidth(3);
+    EXPECT_EQ(w.size(), QSize(qMax(734, others + 5), 256));
     EXPECT_EQ(bar->height(), 28);
-    EXPECT_EQ(bar->width(), 734) << "the status line spans the window";
-    EXPECT_EQ(bar->panelWidth(2), bar->width() - 110 - 330 - 55);
+    EXPECT_EQ(bar->width(), w.width()) << "the status line spans the window";
+    EXPECT_EQ(bar->panelWidth(2), bar->width() - others - 5);
     EXPECT_GE(bar->geometry().bottom(), w.centralWidget()->height() - 1) << "at the bottom";
+
+    // The longest texts of each panel are shown whole, and panel 3 ends inside the window.
+    const QString name20 = QString(20, QChar(u'Ш'));
+    const struct {
+        int panel;
+        QString text;
+    } longest[] = {
+        {0, " COM255,   256000 біт/с"},
+        {0, " IP-адр. 255.255.255.255"},
+        {1, "Пристрій \"" + name20 + "\".   MAC_адр. DD:DD:DD:DD:DD:DD"},
+        {1, "Пристрій \"" + QString(20, QChar(u'W')) + "\".   MAC_адр. 00:1A:2B:3C:4D:5E"},
+        {3, "Обмін..."},
+    };
+    for (const auto& l : longest) {
+        SCOPED_TRACE(l.text.toStdString());
+        auto* label = bar->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(l.panel));
+        ASSERT_NE(label, nullptr);
+        label->setText(l.text);
+        EXPECT_LE(label->sizeHint().width(), label->width());
+        const int designWidths[] = {110, 330, 360, 50};
+        EXPECT_GE(bar->panelWidth(l.panel), designWidths[l.panel]) << "never below the design";
+    }
+    auto* last = bar->findChild<QLabel*>("StatusPanel3");
+    EXPECT_LE(last->geometry().right(), bar->width());
     w.close();
+}
+
+// A larger font makes the panels wider; they never get narrower than their design widths.
+TEST_F(MainWindowTest, StatusPanelsFollowTheFont)
+{
+    StatusLine bar;
+    bar.fitTexts(0, {" COM255,   256000 біт/с"});
+    bar.fitTexts(3, {"Обмін..."});
+    const int normal = bar.panelWidth(0);
+    EXPECT_GE(normal, 110);
+    QFont big = bar.font();
+    big.setPixelSize(40);
+    bar.setFont(big);
+    EXPECT_GT(bar.panelWidth(0), 3 * normal / 2);
+    EXPECT_GT(bar.panelWidth(3), 50);
+    QFont tiny = bar.font();
+    tiny.setPixelSize(4);
+    bar.setFont(tiny);
+    EXPECT_EQ(bar.panelWidth(0), 110);
+    EXPECT_EQ(bar.panelWidth(3), 50);
+    EXPECT_EQ(bar.panelWidth(1), 330) << "a panel without texts keeps its design width";
 }
 
 TEST_F(MainWindowTest, NotConnectedStateAfterTheFlow)
