@@ -1,5 +1,6 @@
 #include "config/profile.h"
 #include "support/file_bytes.h"
+#include "support/unprivileged.h"
 
 #include <QDir>
 #include <QFile>
@@ -142,9 +143,10 @@ TEST_F(IniFileOnDisk, FailedSaveLeavesTheOldFileAndNamesIt)
 }
 
 // A read-only file and a file in a read-only directory. Root ignores permissions, so the
-// case is checked only where they are enforced.
+// case runs as nobody.
 TEST_F(IniFileOnDisk, ReadOnlyFileOrDirectoryIsNotReplaced)
 {
+    RUN_UNPRIVILEGED();
     const QByteArray old = "[S]\r\nK=old\r\n";
     QDir(dir.path()).mkdir("locked");
     const QString inLocked = path("locked/in.ini");
