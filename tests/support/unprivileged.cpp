@@ -59,9 +59,8 @@ UnprivilegedRun RerunUnprivileged()
     QTemporaryDir place;
     const QString program = place.path() + QStringLiteral("/test");
     const QString home = place.path() + QStringLiteral("/home");
-    if (!place.isValid() || !QFile::copy(thisProgram(), program) ||
-        !QDir().mkdir(home) || !giveTo(place.path(), uid, gid) || !giveTo(program, uid, gid) ||
-        !giveTo(home, uid, gid)) {
+    if (!place.isValid() || !QFile::copy(thisProgram(), program) || !QDir().mkdir(home) ||
+        !giveTo(place.path(), uid, gid) || !giveTo(program, uid, gid) || !giveTo(home, uid, gid)) {
         run.skipReason = QStringLiteral("running as root, and the test program cannot be "
                                         "prepared for the user nobody in %1")
                              .arg(place.path());

@@ -17,11 +17,11 @@ struct UnprivilegedRun {
 
 UnprivilegedRun RerunUnprivileged();
 
-#define RUN_UNPRIVILEGED()                                                                   \
-    do {                                                                                     \
-        const UnprivilegedRun unprivileged_ = RerunUnprivileged();                           \
-        if (!unprivileged_.skipReason.isEmpty())                                             \
-            GTEST_SKIP() << unprivileged_.skipReason.toStdString();                          \
-        if (unprivileged_.done)                                                              \
-            return;                                                                          \
+#define RUN_UNPRIVILEGED()                                                                         \
+    do {                                                                                           \
+        const UnprivilegedRun unprivileged_ = RerunUnprivileged();                                 \
+        if (!unprivileged_.skipReason.isEmpty())                                                   \
+            GTEST_SKIP() << unprivileged_.skipReason.toStdString();                                \
+        if (unprivileged_.done)                                                                    \
+            return;                                                                                \
     } while (false)

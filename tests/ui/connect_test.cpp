@@ -232,14 +232,22 @@ TEST_F(ConnectDialogTest, UnknownLinkTypeShowsTheSerialPageWithoutAType)
     EXPECT_EQ(ConnSet().cur.Conn_Prz, 7) << "opening the dialog changes nothing";
 }
 
+// The waits at the ends of their ranges, and the attempts as the settings file gives them,
+// from the fewest to the most the list offers.
 TEST_F(ConnectDialogTest, WaitsAtTheEndsOfTheirRangesConnect)
 {
-    for (auto [wait, timeout] : {std::pair{"1", "55"}, std::pair{"120", "5000"}}) {
+    const struct {
+        const char* wait;
+        const char* timeout;
+        int attempts;
+    } cases[] = {{"1", "55", 1}, {"120", "5000", 5}};
+    for (const auto& [wait, timeout, attempts] : cases) {
         SCOPED_TRACE(std::string(wait) + " s, " + timeout + " ms");
+        setKeys({{"DIR_CONN_PAR", "Repeat", QByteArray::number(attempts)}});
         open();
+        EXPECT_EQ(combo("ComboBox3")->currentText(), QStringLiteral(" %1").arg(attempts));
         edit("Edit1")->setText(wait);
         edit("Edit2")->setText(timeout);
-        combo("ComboBox3")->setCurrentIndex(2);
         pressConnect();
 
         EXPECT_TRUE(op.asked.isEmpty());
@@ -250,14 +258,14 @@ TEST_F(ConnectDialogTest, WaitsAtTheEndsOfTheirRangesConnect)
         ASSERT_NE(link.port, nullptr);
         EXPECT_EQ(link.replyTimeout, QString(wait).toInt() * 1000);
         EXPECT_EQ(link.interByteTimeout, QString(timeout).toInt());
-        EXPECT_EQ(link.attemptCount, 3);
+        EXPECT_EQ(link.attemptCount, attempts);
 
         ConnSettingsState stored;
         ReadConnSettings(stored, program.settingsPath());
         EXPECT_EQ(stored.cur.WaitTime, QString(wait).toInt());
         EXPECT_EQ(stored.cur.TimeOut, QString(timeout).toInt());
         EXPECT_EQ(stored.cur.COMPort, kSimCom);
-        EXPECT_EQ(stored.cur.Repeat, 3);
+        EXPECT_EQ(stored.cur.Repeat, attempts);
         EXPECT_EQ(stored.cur.Rate, 9600);
     }
     ASSERT_GE(sim.frameCount(), 1);
