@@ -1,6 +1,6 @@
 // qel2_sim: stands in for a QEL_2 device so the tool can be run without hardware.
 //
-//   qel2_sim --serial [--mac 00:1A:2B:3C:4D:5E] [--name TEXT] [--version N]
+//   qel2_sim --serial [--mac 00:1A:2B:3C:4D:5E] [--name TEXT] [--version N] [--delay MS]
 //
 // prints the pseudo-terminal path to open as the COM port on one line and answers the
 // configuration frames until it is stopped (Ctrl+C or a termination signal).
@@ -19,12 +19,14 @@ namespace
 
 const char kUsage[] =
     "Usage: qel2_sim --serial [--mac XX:XX:XX:XX:XX:XX] [--name TEXT] [--version N]\n"
+    "                [--delay MS]\n"
     "\n"
     "Simulates a QEL_2 device with its mode switch in the configuration position.\n"
     "  --serial        answer on a pseudo-terminal; its path is printed on one line\n"
     "  --mac M         the MAC address the device reports (default 00:1A:2B:3C:4D:5E)\n"
     "  --name TEXT     the device name (at most 20 characters)\n"
     "  --version N     the firmware version the device reports, 0..255 (default 39)\n"
+    "  --delay MS      a slow device: this pause before every answer, 0..60000 (default 0)\n"
     "  --help          this text\n"
     "Runs until it is stopped with Ctrl+C or a termination signal.\n";
 
@@ -58,6 +60,7 @@ int main(int argc, char** argv)
 
     bool serial = false;
     SimDeviceState state;
+    SimSerialFaults faults;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -83,6 +86,12 @@ int main(int argc, char** argv)
             if (!ok || v > 255)
                 return usageError(QStringLiteral("not a version 0..255: ") + args[i]);
             state.version = quint8(v);
+        } else if (a == QLatin1String("--delay") && hasValue) {
+            bool ok = false;
+            const uint ms = args[++i].toUInt(&ok);
+            if (!ok || ms > 60000)
+                return usageError(QStringLiteral("not a delay 0..60000 ms: ") + args[i]);
+            faults.firstByteDelayMs = int(ms);
         } else {
             return usageError(QStringLiteral("unknown or incomplete option: ") + a);
         }
@@ -100,6 +109,7 @@ int main(int argc, char** argv)
 
     SimSerialDevice device;
     device.setState(state);
+    device.setFaults(faults);
     QString error;
     if (!device.start(&error)) {
         std::fprintf(stderr, "qel2_sim: cannot create the pseudo-terminal: %s\n",
