@@ -65,9 +65,10 @@ protected:
             return false;
         switch (event->type()) {
         case QEvent::Close:
-            // The window system's request reaches the toolkit's window first and the widget
-            // next; it is held at the widget, where close() requests arrive too.
-            if (!watched->isWidgetType())
+            // The window system's request (the close box) reaches the toolkit's window first
+            // and the widget next, where it is held. A close that code asks for is the
+            // code's own business and goes through.
+            if (!watched->isWidgetType() || !event->spontaneous())
                 return false;
             event->ignore();
             if (!heldCloses.contains(watched))

@@ -11,10 +11,11 @@
 //  - mouse, keyboard, wheel, touch, shortcut, context-menu and drag events are dropped,
 //    whatever window they are meant for; painting, timers and every other event are handled
 //    as usual, so the windows repaint and the status panel updates;
-//  - a request to close a window (its close box, or close() called on it) is held back. When
-//    the outermost guard ends, before the code that ran the exchange goes on, each held
-//    request is carried out. A window that cannot close at that point (the main window while
-//    one of its menu handlers still runs) refuses the close and carries it out itself later.
+//  - the operator's request to close a window (its close box) is held back. When the
+//    outermost guard ends, before the code that ran the exchange goes on, each held request
+//    is carried out. A window that cannot close at that point (the main window while one of
+//    its menu handlers still runs) refuses the close and carries it out itself later. A
+//    close that code asks for (close(), or a dialog's accept or reject) goes through.
 // While the operator answers a question asked from within the exchange (the retry question),
 // ExchangeGuard::Question lets input and close requests through again: the question is
 // modal, so the toolkit keeps both from every other window, and its own close box answers it.

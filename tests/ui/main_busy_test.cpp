@@ -1,6 +1,7 @@
 // The main window while a menu item waits on the device: it repaints, but the operator's
 // clicks do not reach it, and its close box is carried out only once the item has ended.
 
+#include "app/appoperator.h"
 #include "config/program.h"
 #include "link/qelbox.h"
 #include "support/ui/linked_main.h"
@@ -8,8 +9,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -134,3 +138,43 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
+
+// The retry question asked from within the exchange takes the operator's input as usual.
+TEST_F(BusyMainWindow, TheRetryQuestionTakesTheOperatorsClick)
+{
+    SimSerialFaults faults;
+    faults.silent = true;
+    sim.setFaults(faults);
+    AppOperator real;
+    Operator* const scripted = InstallOperator(&real);
+
+    QString asked;
+    bool forced = false; // the click did not get through, and the test ended the question
+    QTimer answer;
+    answer.setInterval(10);
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* question = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!question || !question->isVisible())
+            return;
+        if (clock.elapsed() > 20000) {
+            forced = true;
+            question->done(QDialog::Rejected);
+            return;
+        }
+        if (!asked.isEmpty())
+            return;
+        asked = question->findChild<QLabel*>("Label3")->text();
+        ClickWidget(question->findChild<QPushButton*>("BitBtn2")); // "Ні"
+    });
+    answer.start();
+
+    item("N11")->trigger();
+    InstallOperator(scripted);
+
+    EXPECT_EQ(asked, "Повторити спробу?");
+    EXPECT_FALSE(forced) << "the click on \"Ні\" ended the question";
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(sim.frameCount(), 1) << "\"Ні\": no second pass";
+}
