@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <limits>
+#include <new>
 
 namespace
 {
@@ -61,6 +63,58 @@ int hexDigit(char c)
     return -1;
 }
 
+enum class FileRead { Ok, Missing, Failed };
+
+// Reads the whole file at path into bytes, or says why not in reason. Only a regular file
+// is opened, and at most one byte beyond the limit is read, so that neither a FIFO nor a
+// device, nor a file that grows while it is read, can hold the program or fill its memory.
+FileRead readIniFile(const QString& path, QByteArray& bytes, QString& reason)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        reason = QStringLiteral("no such file");
+        return FileRead::Missing;
+    }
+    const QString tooLarge = QStringLiteral("larger than %1 bytes").arg(kMaxIniFileSize);
+    if (!info.isFile()) {
+        reason = QStringLiteral("not a regular file");
+        return FileRead::Failed;
+    }
+    if (info.size() > kMaxIniFileSize) {
+        reason = tooLarge;
+        return FileRead::Failed;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        reason = file.errorString();
+        return FileRead::Failed;
+    }
+    const qint64 cap = kMaxIniFileSize + 1;
+    bytes.resize(qsizetype(std::min(info.size() + 1, cap)));
+    qint64 got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (got == cap)
+                break;
+            bytes.resize(qsizetype(std::min(2 * got, cap))); // it grew since it was measured
+        }
+        const qint64 n = file.read(bytes.data() + got, bytes.size() - got);
+        if (n < 0) {
+            reason = file.errorString();
+            return FileRead::Failed;
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    if (got > kMaxIniFileSize) {
+        reason = tooLarge;
+        return FileRead::Failed;
+    }
+    bytes.truncate(qsizetype(got));
+    return FileRead::Ok;
+}
+
 } // namespace
 
 std::optional<qint32> ParseIniInt(const QByteArray& text)
@@ -98,6 +152,11 @@ QString UnableToWriteText(const QString& path)
     return QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path));
 }
 
+QString UnableToReadText(const QString& path)
+{
+    return QStringLiteral("Unable to read %1").arg(QDir::toNativeSeparators(path));
+}
+
 IniFile::IniFile(const QByteArray& content)
 {
     if (content.isEmpty())
@@ -112,21 +171,45 @@ IniFile::IniFile(const QByteArray& content)
     }
 }
 
-bool IniFile::load(const QString& path, QString* error)
+bool IniFile::load(const QString& path, QString* error, IfMissing ifMissing)
 {
-    QFile file(path);
-    if (!file.exists()) {
-        lines_.clear();
+    QString reason;
+    if (loadFile(path, ifMissing, reason))
         return true;
+    if (error)
+        *error = UnableToReadText(path) + QLatin1Char('\n') + reason;
+    return false;
+}
+
+bool IniFile::loadForSave(const QString& path, QString* error)
+{
+    QString reason;
+    if (loadFile(path, IfMissing::Empty, reason))
+        return true;
+    if (error)
+        *error = UnableToWriteText(path) + QLatin1Char('\n') + reason;
+    return false;
+}
+
+bool IniFile::loadFile(const QString& path, IfMissing ifMissing, QString& reason)
+{
+    *this = IniFile();
+    try {
+        QByteArray bytes;
+        switch (readIniFile(path, bytes, reason)) {
+        case FileRead::Ok:
+            *this = IniFile(bytes);
+            return true;
+        case FileRead::Missing:
+            return ifMissing == IfMissing::Empty;
+        case FileRead::Failed:
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        *this = IniFile();
+        reason = QStringLiteral("not enough memory");
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("Unable to read %1: %2")
-                         .arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    *this = IniFile(file.readAll());
-    return true;
+    return false;
 }
 
 int IniFile::findSection(const QByteArray& section) const
@@ -229,10 +312,13 @@ bool IniFile::save(const QString& path, QString* error) const
     if (info.exists() && (!info.isFile() || !info.isWritable()))
         return fail(info.isFile() ? QStringLiteral("the file is read-only")
                                   : QStringLiteral("not a regular file"));
+    // What is written must be readable again.
+    const QByteArray bytes = toBytes();
+    if (bytes.size() > kMaxIniFileSize)
+        return fail(QStringLiteral("the file would be larger than %1 bytes").arg(kMaxIniFileSize));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
-    const QByteArray bytes = toBytes();
     if (file.write(bytes) != bytes.size())
         return fail(file.errorString());
     if (!file.commit())

@@ -3,6 +3,7 @@
 #include "config/profile.h"
 
 #include "support/file_bytes.h"
+#include "support/odd_paths.h"
 #include "support/qt_printers.h"
 #include <QDir>
 #include <QFile>
@@ -229,9 +230,9 @@ TEST_F(CnfFile, MissingAndJunkFilesReadAsDefaults)
 
 TEST_F(CnfFile, HugeFileReadsAndKeepsItsForeignPartOnWrite)
 {
-    // 10 MB of foreign entries in front of the configuration.
+    // Foreign entries in front of the configuration, up to a little below the size limit.
     QByteArray foreign = "[NOTES]\r\n";
-    for (int i = 0; foreign.size() < 10 * 1024 * 1024; ++i)
+    for (int i = 0; foreign.size() < kMaxIniFileSize - 4096; ++i)
         foreign += "note" + QByteArray::number(i) + "=some text that is not ours at all\r\n";
     ASSERT_TRUE(WriteCnfFile(fullRecord(), path));
     PutFile(path, foreign + FileBytes(path));
@@ -340,8 +341,10 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
     struct Case {
         const char* what;
         std::function<QString()> prepare; // returns the path to write, or empty to skip
-        bool hasOldFile;
+        QByteArray oldFile;               // what the path holds before and after; null: none
     };
+    // The file the reader takes at the most, which the new keys would make too large.
+    const QByteArray full = PaddedFile(old, kMaxIniFileSize);
     const Case cases[] = {
         {"the path is a directory",
          [&] {
@@ -349,14 +352,14 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
              QDir().mkpath(p + "/inner");
              return p;
          },
-         false},
-        {"the directory is missing", [&] { return dir.filePath("nowhere/dev.cnf"); }, false},
+         {}},
+        {"the directory is missing", [&] { return dir.filePath("nowhere/dev.cnf"); }, {}},
         {"a file stands where the directory should be",
          [&] {
              PutFile(dir.filePath("plain"), "x");
              return dir.filePath("plain/dev.cnf");
          },
-         false},
+         {}},
         {"no temporary file fits beside it",
          [&] {
              // A name at the length limit leaves no room for the temporary file's suffix.
@@ -364,7 +367,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
              PutFile(p, old);
              return p;
          },
-         true},
+         old},
         {"the directory is read-only",
          [&] {
              const QString d = dir.filePath("ro");
@@ -374,7 +377,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
              QFile::setPermissions(d, QFile::ReadOwner | QFile::ExeOwner);
              return runningPrivileged() ? QString() : p;
          },
-         true},
+         old},
         {"the file is read-only",
          [&] {
              const QString p = dir.filePath("rofile.cnf");
@@ -382,7 +385,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
              QFile::setPermissions(p, QFile::ReadOwner);
              return runningPrivileged() ? QString() : p;
          },
-         true},
+         old},
         {"the file cannot be read, so its foreign keys would be lost",
          [&] {
              const QString p = dir.filePath("wofile.cnf");
@@ -390,7 +393,14 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
              QFile::setPermissions(p, QFile::WriteOwner);
              return runningPrivileged() ? QString() : p;
          },
-         true},
+         old},
+        {"the file would grow beyond what the reader takes",
+         [&] {
+             const QString p = dir.filePath("full.cnf");
+             PutFile(p, full);
+             return p;
+         },
+         full},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -403,9 +413,9 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
         EXPECT_FALSE(WriteCnfFile(fullRecord(), p, &error));
         EXPECT_EQ(error.section(QLatin1Char('\n'), 0, 0), UnableToWriteText(p));
         EXPECT_FALSE(error.section(QLatin1Char('\n'), 1).isEmpty()) << "a reason follows";
-        if (c.hasOldFile) {
+        if (!c.oldFile.isNull()) {
             QFile::setPermissions(p, QFile::ReadOwner | QFile::WriteOwner);
-            EXPECT_EQ(FileBytes(p), old);
+            EXPECT_EQ(FileBytes(p), c.oldFile);
         } else {
             EXPECT_FALSE(QFileInfo(p).isFile());
         }
@@ -414,7 +424,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     for (const QString& f : left)
-        EXPECT_TRUE(f == "plain" || f == "rofile.cnf" || f == "wofile.cnf" ||
+        EXPECT_TRUE(f == "plain" || f == "rofile.cnf" || f == "wofile.cnf" || f == "full.cnf" ||
                     f.endsWith("nnnn.cnf"))
             << f.toStdString();
 }

@@ -1,8 +1,10 @@
 #include "config/profile.h"
 #include "support/file_bytes.h"
+#include "support/odd_paths.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -168,4 +170,73 @@ TEST_F(IniFileOnDisk, ReadOnlyFileOrDirectoryIsNotReplaced)
     QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (!enforced)
         GTEST_SKIP() << "file permissions are not enforced for this user";
+}
+
+// Only a regular file up to the limit is read; anything else is refused with the path and
+// the reason and leaves the document empty, and a FIFO is never opened, so nothing blocks.
+TEST_F(IniFileOnDisk, LoadsOnlyRegularFilesUpToTheLimit)
+{
+    const OddPaths odd("[S]\r\nK=big\r\n");
+    struct Case {
+        OddPath file;
+        IniFile::IfMissing ifMissing;
+    };
+    QList<Case> cases;
+    for (const OddPath& p : odd.rows())
+        cases.append({p, IniFile::IfMissing::Empty});
+    cases.append(
+        {{"no file, taken as empty", path("none.ini"), QString()}, IniFile::IfMissing::Empty});
+    cases.append({{"no file, where one must be", path("none.ini"), "no such file"},
+                  IniFile::IfMissing::Fail});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.what);
+        IniFile ini(QByteArray("[Old]\r\nx=1\r\n"));
+        QString error;
+        const bool read = ini.load(c.file.path, &error, c.ifMissing);
+        EXPECT_EQ(ini.value("Old", "x"), std::nullopt) << "nothing of the old document is left";
+        if (c.file.reason.isEmpty()) {
+            EXPECT_TRUE(read) << error.toStdString();
+            if (QFileInfo::exists(c.file.path)) {
+                EXPECT_EQ(ini.value("s", "k"), QByteArray("big"));
+            }
+        } else {
+            EXPECT_FALSE(read);
+            EXPECT_EQ(error, UnableToReadText(c.file.path) + '\n' + c.file.reason);
+            EXPECT_TRUE(ini.toBytes().isEmpty());
+        }
+    }
+}
+
+// The writer never makes a file its reader would refuse: a document of exactly the limit is
+// saved, one byte more is refused and the old file stays.
+TEST_F(IniFileOnDisk, SaveStopsAtTheSizeTheReaderTakes)
+{
+    const QString target = path("big.ini");
+    const QByteArray old = "[S]\r\nK=old\r\n";
+    const qsizetype frame = QByteArray("[S]\r\nK=\r\n").size();
+    struct Case {
+        qint64 size;
+        bool saved;
+    };
+    for (const Case& c : {Case{kMaxIniFileSize, true}, Case{kMaxIniFileSize + 1, false}}) {
+        SCOPED_TRACE(c.size);
+        PutFile(target, old);
+        IniFile ini;
+        ASSERT_TRUE(ini.load(target));
+        ini.setValue("S", "K", QByteArray(qsizetype(c.size) - frame, 'v'));
+        ASSERT_EQ(ini.toBytes().size(), c.size);
+        QString error;
+        EXPECT_EQ(ini.save(target, &error), c.saved);
+        if (c.saved) {
+            EXPECT_EQ(FileBytes(target), ini.toBytes());
+            IniFile back;
+            EXPECT_TRUE(back.load(target));
+        } else {
+            EXPECT_EQ(error.section('\n', 0, 0), UnableToWriteText(target));
+            EXPECT_EQ(
+                error.section('\n', 1),
+                QStringLiteral("the file would be larger than %1 bytes").arg(kMaxIniFileSize));
+            EXPECT_EQ(FileBytes(target), old);
+        }
+    }
 }
