@@ -209,23 +209,39 @@ TEST_F(CnfFile, ReadingRulesAndCuts)
     }
 }
 
-TEST_F(CnfFile, MissingAndJunkFilesReadAsDefaults)
+TEST_F(CnfFile, JunkFilesReadAsDefaults)
 {
-    DeviceConfig c = fullRecord();
-    ReadCnfFile(dir.filePath("missing.cnf"), c);
-    EXPECT_EQ(c, fileDefaults()) << "the record is zero-filled first, then defaulted";
-
     QRandomGenerator gen(1251);
     QByteArray junk(64 * 1024, '\0');
     for (char& b : junk)
         b = char(gen.bounded(256));
     EXPECT_EQ(readBytes(junk), fileDefaults());
 
-    EXPECT_EQ(readBytes(QByteArray(10 * 1024 * 1024, '\xFF')), fileDefaults());
+    EXPECT_EQ(readBytes(QByteArray(kMaxIniFileSize, '\xFF')), fileDefaults());
+}
 
-    DeviceConfig fromDir = fullRecord();
-    ReadCnfFile(dir.path(), fromDir);
-    EXPECT_EQ(fromDir, fileDefaults());
+// A path that cannot be read gives the defaults and says why; the record is zero-filled
+// first, so nothing of what it held is left. The largest file that is read still is.
+TEST_F(CnfFile, UnreadablePathGivesTheDefaultsAndTheReason)
+{
+    const OddPaths odd("[COMMON_PAR]\r\nbox_name=big\r\n");
+    QList<OddPath> cases = odd.rows();
+    cases.append({"no file", dir.filePath("missing.cnf"), "no such file"});
+    for (const OddPath& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeviceConfig cfg = fullRecord();
+        QString error;
+        const bool read = ReadCnfFile(c.path, cfg, &error);
+        DeviceConfig want = fileDefaults();
+        if (c.reason.isEmpty()) {
+            EXPECT_TRUE(read) << error.toStdString();
+            SetBoxNameBytes(want, "big");
+        } else {
+            EXPECT_FALSE(read);
+            EXPECT_EQ(error, UnableToReadText(c.path) + '\n' + c.reason);
+        }
+        EXPECT_EQ(cfg, want);
+    }
 }
 
 TEST_F(CnfFile, HugeFileReadsAndKeepsItsForeignPartOnWrite)

@@ -1,6 +1,8 @@
 #include "config/cp1251.h"
+#include "config/profile.h"
 #include "config/rd_wr_ini.h"
 #include "support/file_bytes.h"
+#include "support/odd_paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -203,6 +205,40 @@ TEST_F(ConnSettingsFile, FailedWriteKeepsFileAndSavedCopyStale)
     ASSERT_TRUE(QDir(dir.path()).mkdir("INI"));
     EXPECT_TRUE(WriteConnSettings(state, badPath, &error));
     EXPECT_EQ(state.saved, state.cur);
+}
+
+// A settings path that cannot be read gives the defaults, and the next write refuses to
+// replace it, since what it holds would be lost. The largest file that is read is read and,
+// with a value of the same length changed, written again.
+TEST_F(ConnSettingsFile, UnreadableFileReadsAsDefaultsAndIsNotReplaced)
+{
+    const OddPaths odd("[CURR_PAR]\r\nConn_Prz=1\r\n");
+    for (const OddPath& c : odd.rows()) {
+        SCOPED_TRACE(c.what);
+        const QFileInfo before(c.path);
+        const QByteArray bytes = before.isFile() ? FileBytes(c.path) : QByteArray();
+        ReadConnSettings(state, c.path);
+        const bool readable = c.reason.isEmpty();
+        EXPECT_EQ(state.cur.Conn_Prz, readable ? 1 : 0);
+        EXPECT_EQ(state.cur.COMPort, 1);
+        EXPECT_EQ(state.cur.EthRepeat, 10);
+
+        state.cur.Conn_Prz = readable ? 0 : 1;
+        QString error;
+        EXPECT_EQ(WriteConnSettings(state, c.path, &error), readable);
+        if (readable) {
+            QByteArray changed = bytes;
+            changed.replace("Conn_Prz=1", "Conn_Prz=0");
+            EXPECT_EQ(FileBytes(c.path), changed);
+        } else {
+            EXPECT_EQ(error.section('\n', 0, 0), UnableToWriteText(c.path));
+            EXPECT_EQ(error.section('\n', 1), c.reason);
+            EXPECT_EQ(QFileInfo(c.path).isFile(), before.isFile());
+            if (before.isFile()) {
+                EXPECT_EQ(FileBytes(c.path), bytes);
+            }
+        }
+    }
 }
 
 TEST(ConnSettingsAddresses, SignedLittleEndianIntegers)
