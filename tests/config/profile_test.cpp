@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -237,6 +238,175 @@ TEST_F(IniFileOnDisk, SaveStopsAtTheSizeTheReaderTakes)
                 error.section('\n', 1),
                 QStringLiteral("the file would be larger than %1 bytes").arg(kMaxIniFileSize));
             EXPECT_EQ(FileBytes(target), old);
+        }
+    }
+}
+
+namespace
+{
+
+// The rules of the INI layer done the plain way, one list of lines searched from the top
+// for every lookup and write, to check the indexed document against.
+class PlainIni
+{
+public:
+    explicit PlainIni(const QByteArray& content)
+    {
+        if (content.isEmpty())
+            return;
+        lines_ = content.split('\n');
+        if (content.endsWith('\n'))
+            lines_.removeLast();
+        for (QByteArray& line : lines_) {
+            if (line.endsWith('\r'))
+                line.chop(1);
+        }
+    }
+
+    std::optional<QByteArray> value(const QByteArray& section, const QByteArray& key) const
+    {
+        const int k = findKey(findSection(section), key);
+        if (k < 0)
+            return std::nullopt;
+        return trim(lines_[k].mid(lines_[k].indexOf('=') + 1));
+    }
+
+    void setValue(const QByteArray& section, const QByteArray& key, QByteArray value)
+    {
+        value.replace('\r', ' ').replace('\n', ' ');
+        const QByteArray entry = trim(key) + '=' + value;
+        const int s = findSection(section);
+        if (s < 0) {
+            lines_ << '[' + trim(section) + ']' << entry;
+            return;
+        }
+        const int k = findKey(s, key);
+        if (k >= 0) {
+            lines_[k] = entry;
+            return;
+        }
+        int last = s;
+        for (int i = s + 1; i < lines_.size() && !header(lines_[i]); ++i) {
+            if (!trim(lines_[i]).isEmpty())
+                last = i;
+        }
+        lines_.insert(last + 1, entry);
+    }
+
+    QByteArray toBytes() const
+    {
+        QByteArray out;
+        for (const QByteArray& line : lines_)
+            out += line + "\r\n";
+        return out;
+    }
+
+private:
+    static QByteArray trim(QByteArray s)
+    {
+        while (!s.isEmpty() && (s.front() == ' ' || s.front() == '\t'))
+            s.remove(0, 1);
+        while (!s.isEmpty() && (s.back() == ' ' || s.back() == '\t'))
+            s.chop(1);
+        return s;
+    }
+    static std::optional<QByteArray> header(const QByteArray& line)
+    {
+        const QByteArray t = trim(line);
+        if (!t.startsWith('['))
+            return std::nullopt;
+        const int close = int(t.indexOf(']'));
+        return trim(close < 0 ? t.mid(1) : t.mid(1, close - 1));
+    }
+    int findSection(const QByteArray& section) const
+    {
+        for (int i = 0; i < lines_.size(); ++i) {
+            const auto name = header(lines_[i]);
+            if (name && name->toLower() == trim(section).toLower())
+                return i;
+        }
+        return -1;
+    }
+    int findKey(int s, const QByteArray& key) const
+    {
+        if (s < 0)
+            return -1;
+        for (int i = s + 1; i < lines_.size() && !header(lines_[i]); ++i) {
+            const int eq = int(lines_[i].indexOf('='));
+            if (eq >= 0 && trim(lines_[i].left(eq)).toLower() == trim(key).toLower())
+                return i;
+        }
+        return -1;
+    }
+
+    QList<QByteArray> lines_;
+};
+
+} // namespace
+
+// Random writes into documents of every awkward shape: after each one the indexed document
+// is byte for byte what the plain rules give, every lookup agrees with them, and a fresh
+// read of what would be written holds the same.
+TEST(IniFile, IndexFollowsEveryWriteAsThePlainRulesDo)
+{
+    const QByteArray documents[] = {
+        "",
+        "; only a comment",
+        "loose=before any section\r\n"
+        "[Alpha]\r\n"
+        "k1=a\r\n"
+        "\r\n"
+        " \t\r\n"
+        "[Dup]\n"
+        "x=1\n"
+        "[Beta] trailing text\r\n"
+        "; a comment ends the section\r\n"
+        "[dup]\r\n"
+        "x=2\r\n"
+        "y=3",
+        "[Gamma]\n"
+        "K2 = spaced \n"
+        "k2=second\n"
+        "\n"
+        "\n",
+        "[Alpha]\r\r\n"
+        "k1=\r\r\n"
+        "[ alpha ]\r\n"
+        "k2=in the second Alpha\r\n"
+        "[Beta\r\n"
+        "x\r\n",
+    };
+    const QByteArray sections[] = {"Alpha", "alpha", " ALPHA ", "Beta",
+                                   "Dup",   "Gamma", "New",     "NEW"};
+    const QByteArray keys[] = {"k1", "K1", " k1 ", "k2", "x", "Y", "fresh"};
+    const QByteArray values[] = {"v", "", " padded ", "a\rb", "two\nlines", "0x10", "\xc0\xc1"};
+    // Many short walks rather than one long one: what matters most is the order in which
+    // sections and keys first appear.
+    QRandomGenerator gen(1251);
+    for (const QByteArray& doc : documents) {
+        SCOPED_TRACE(doc.toStdString());
+        for (int walk = 0; walk < 60; ++walk) {
+            IniFile ini(doc);
+            PlainIni plain(doc);
+            ASSERT_EQ(ini.toBytes(), plain.toBytes());
+            QByteArray steps;
+            for (int step = 0; step < 40; ++step) {
+                const QByteArray& s = sections[gen.bounded(int(std::size(sections)))];
+                const QByteArray& k = keys[gen.bounded(int(std::size(keys)))];
+                const QByteArray& v = values[gen.bounded(int(std::size(values)))];
+                steps += '[' + s + "] " + k + '=' + v + '\n';
+                ini.setValue(s, k, v);
+                plain.setValue(s, k, v);
+                ASSERT_EQ(ini.toBytes(), plain.toBytes()) << steps.toStdString();
+            }
+            const IniFile reread(ini.toBytes());
+            ASSERT_EQ(reread.toBytes(), ini.toBytes());
+            for (const QByteArray& s : sections) {
+                for (const QByteArray& k : keys) {
+                    ASSERT_EQ(ini.value(s, k), plain.value(s, k)) << s.data() << '/' << k.data();
+                    ASSERT_EQ(reread.value(s, k), plain.value(s, k)) << s.data() << '/' << k.data();
+                }
+            }
         }
     }
 }
