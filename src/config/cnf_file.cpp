@@ -1,5 +1,6 @@
 #include "config/cnf_file.h"
 
+#include "config/cp1251.h"
 #include "config/operator.h"
 #include "config/profile.h"
 #include "config/program.h"
@@ -59,7 +60,7 @@ void readKeys(const IniFile& ini, DeviceConfig& cfg)
     cfg.box_vers = quint8(ini.readInt(kCommon, "box_vers", cfg.box_vers));
     for (int i = 0; i < int(cfg.Mac_addres.size()); ++i)
         cfg.Mac_addres[i] = quint8(ini.readInt(kCommon, macKey(i), cfg.Mac_addres[i]));
-    SetBoxNameBytes(cfg, ini.readString(kCommon, "box_name"));
+    SetBoxNameBytes(cfg, NameFromFile(ini.readString(kCommon, "box_name"), kBoxNameSize));
     cfg.is_port2 = ini.readInt(kCommon, "is_port2", cfg.is_port2) != 0 ? 1 : 0;
 
     NetConfig& net = cfg.net;
@@ -112,10 +113,7 @@ bool WriteCnfFile(const DeviceConfig& cfg, const QString& path, QString* error)
     ini.setInt(kCommon, "box_vers", cfg.box_vers);
     for (int i = 0; i < int(cfg.Mac_addres.size()); ++i)
         ini.setInt(kCommon, macKey(i), cfg.Mac_addres[i]);
-    // A line end inside the name would end the entry and start lines of its own.
-    QByteArray name = BoxNameBytes(cfg);
-    name.replace('\r', ' ').replace('\n', ' ');
-    ini.setValue(kCommon, "box_name", name);
+    ini.setValue(kCommon, "box_name", BoxNameBytes(cfg));
     ini.setInt(kCommon, "is_port2", cfg.is_port2 != 0 ? 1 : 0);
 
     ini.setInt(kNet, "ip_prz", cfg.net.ip_prz);

@@ -86,7 +86,7 @@ void readKeys(const IniFile& ini, ConnSettings& s)
     for (int i = 0; i < book.users_num; ++i) {
         Abonent& a = book.abonents[i];
         const QByteArray section = abonentSection(i);
-        SetAbonentName(a, ini.readString(section, "user_name"));
+        SetAbonentName(a, NameFromFile(ini.readString(section, "user_name"), kAbonentNameSize - 1));
         a.ip_adr = IntToAddress(ini.readInt(section, "ip_adr", 0));
         a.port = ini.readInt(section, "port", kDefaultAbonentPort);
     }

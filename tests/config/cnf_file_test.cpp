@@ -351,6 +351,45 @@ TEST_F(CnfFile, LineEndsInTheNameCannotAddLines)
     EXPECT_EQ(back.box_vers, 39);
 }
 
+// A name read from a file is what the writer writes back unchanged: control characters
+// become blanks, the name is cut to its 20 bytes, and blanks at its ends are dropped, so a
+// read, a write and a read again give the same record, and writing it again the same file.
+TEST_F(CnfFile, NameReadFromAFileRoundTripsExactly)
+{
+    struct Case {
+        QByteArray value; // after "box_name=", up to the line's CRLF
+        QByteArray name;  // box_name after the first read
+    };
+    const Case cases[] = {
+        {QByteArray("x\t\0", 3), "x"},
+        {"abcdefghijklmnopqrs tail", "abcdefghijklmnopqrs"}, // the cut ends in a blank
+        {"a\rb", "a b"},
+        {"ab\r\r", "ab"},
+        {"\x01\x1F lead", "lead"},
+        {QByteArray("a\0b", 3), "a"},
+        {"abcdefghijklmnopqr\t\tz", "abcdefghijklmnopqr"},
+        {QByteArray(20, 'x') + "yz", QByteArray(20, 'x')},
+        {"\xcf\xf0\xe8\xeb\xe0\xe4 \x7F", "\xcf\xf0\xe8\xeb\xe0\xe4 \x7F"},
+        {"\r\r", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value.toStdString());
+        const DeviceConfig first = readBytes("[COMMON_PAR]\r\nbox_name=" + c.value + "\r\n");
+        DeviceConfig want = fileDefaults();
+        SetBoxNameBytes(want, c.name);
+        EXPECT_EQ(first, want);
+        EXPECT_EQ(BoxNameBytes(first), c.name);
+
+        ASSERT_TRUE(WriteCnfFile(first, path));
+        const QByteArray written = FileBytes(path);
+        DeviceConfig second;
+        ASSERT_TRUE(ReadCnfFile(path, second));
+        EXPECT_EQ(second, first) << "the record, byte for byte";
+        ASSERT_TRUE(WriteCnfFile(second, path));
+        EXPECT_EQ(FileBytes(path), written);
+    }
+}
+
 TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
 {
     const QByteArray old = "[COMMON_PAR]\r\nbox_vers=40\r\nmine=1\r\n";

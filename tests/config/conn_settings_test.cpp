@@ -152,6 +152,51 @@ TEST_F(ConnSettingsFile, OddValuesReadWithDefaultsAndCuts)
     EXPECT_EQ(CurrentAbonent(s), nullptr);
 }
 
+// An abonent name read from the file is what the writer writes back unchanged (control
+// characters become blanks, the name is cut to 49 bytes, blanks at its ends are dropped),
+// so a read, a write and a read again give the same settings and a second write the same
+// file.
+TEST_F(ConnSettingsFile, AbonentNameReadFromTheFileRoundTripsExactly)
+{
+    struct Case {
+        QByteArray value; // after "user_name=", up to the line's CRLF
+        QByteArray name;  // the name after the first read
+    };
+    const QByteArray letters(48, 'n');
+    const Case cases[] = {
+        {QByteArray("x\t\0", 3), "x"},
+        {letters + " tail", letters}, // the cut ends in a blank
+        {"a\rb", "a b"},
+        {"ab\r\r", "ab"},
+        {"\x01\x1F lead", "lead"},
+        {letters + "\tz", letters},
+        {letters + "yz", letters + 'y'},
+        {"\xcf\xf0\xe8\xeb\xe0\xe4 %1", "\xcf\xf0\xe8\xeb\xe0\xe4 %1"},
+    };
+    // Every group counts as changed, so that each write writes the whole file.
+    const auto writeAll = [this] {
+        state.saved = ConnSettings{};
+        return write();
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value.toStdString());
+        PutFile(path, "[ABONENTS_CURR_PAR]\r\nusers_num=1\r\n"
+                      "[ETHERNET_ABONENT_1]\r\nuser_name=" +
+                          c.value + "\r\nip_adr=1677830336\r\n");
+        read();
+        const ConnSettings first = state.cur;
+        Abonent want = makeAbonent(c.name.constData(), {192, 168, 1, 100});
+        EXPECT_EQ(first.book.abonents[0], want);
+
+        ASSERT_TRUE(writeAll());
+        const QByteArray written = FileBytes(path);
+        read();
+        EXPECT_EQ(state.cur, first) << "the settings, byte for byte";
+        ASSERT_TRUE(writeAll());
+        EXPECT_EQ(FileBytes(path), written);
+    }
+}
+
 TEST_F(ConnSettingsFile, HugeAbonentCountIsCutToTheBook)
 {
     for (const char* value : {"255", "-1", "1000"}) {

@@ -109,6 +109,25 @@ TEST(IniFile, WritesInPlaceAndKeepsEverythingElse)
                                         "E=-939415360\r\n"));
 }
 
+// Whatever a caller passes, one entry is one line: CR and LF become blanks, in a new section
+// and key as in a value that replaces another.
+TEST(IniFile, LineEndsInNamesAndValuesBecomeBlanks)
+{
+    IniFile ini(QByteArray("[S]\r\nk=old\r\n"));
+    ini.setValue("S", "k", "x\r\n[T]\nuser_index=7\r");
+    ini.setValue("N\r\nM", "key\n2", "a\rb");
+    const QByteArray bytes = ini.toBytes();
+    EXPECT_EQ(bytes, QByteArray("[S]\r\n"
+                                "k=x  [T] user_index=7 \r\n"
+                                "[N  M]\r\n"
+                                "key 2=a b\r\n"));
+    const IniFile reread(bytes);
+    EXPECT_EQ(reread.value("S", "k"), QByteArray("x  [T] user_index=7"));
+    EXPECT_EQ(reread.value("T", "user_index"), std::nullopt);
+    EXPECT_EQ(reread.value("N  M", "key 2"), QByteArray("a b"));
+    EXPECT_EQ(ini.value("N  M", "key 2"), QByteArray("a b"));
+}
+
 class IniFileOnDisk : public ::testing::Test
 {
 protected:
