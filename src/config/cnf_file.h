@@ -10,11 +10,11 @@
 
 // Reads the file at path into cfg. The record is zero-filled first; a missing section or
 // key, or a value that is not a number, gives the key's default, and numbers are cut to
-// their field's width; box_name is taken as NameFromFile makes it, so that writing the
-// record and reading it again gives the same record. False when there is no file or it cannot be
-// read (not a regular file, larger than kMaxIniFileSize, no permission): cfg then holds the
-// defaults of a file without keys, and *error reads "Unable to read <path>", and the reason on a
-// second line. Never throws.
+// their field's width. box_name is taken as NameFromFile makes it, so that writing the
+// record and reading it again gives the same record. False when there is no file or it
+// cannot be read (not a regular file, larger than kMaxIniFileSize, no permission): cfg then
+// holds the defaults of a file without keys, and *error reads "Unable to read <path>", and
+// the reason on a second line. Never throws.
 bool ReadCnfFile(const QString& path, DeviceConfig& cfg, QString* error = nullptr);
 
 // Writes every key of cfg into the file at path, in one atomic replacement. A new file gets
