@@ -396,10 +396,8 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
     struct Case {
         const char* what;
         std::function<QString()> prepare; // returns the path to write, or empty to skip
-        QByteArray oldFile;               // what the path holds before and after; null: none
+        bool hasOldFile;
     };
-    // The file the reader takes at the most, which the new keys would make too large.
-    const QByteArray full = PaddedFile(old, kMaxIniFileSize);
     const Case cases[] = {
         {"the path is a directory",
          [&] {
@@ -407,14 +405,14 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
              QDir().mkpath(p + "/inner");
              return p;
          },
-         {}},
-        {"the directory is missing", [&] { return dir.filePath("nowhere/dev.cnf"); }, {}},
+         false},
+        {"the directory is missing", [&] { return dir.filePath("nowhere/dev.cnf"); }, false},
         {"a file stands where the directory should be",
          [&] {
              PutFile(dir.filePath("plain"), "x");
              return dir.filePath("plain/dev.cnf");
          },
-         {}},
+         false},
         {"no temporary file fits beside it",
          [&] {
              // A name at the length limit leaves no room for the temporary file's suffix.
@@ -422,7 +420,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
              PutFile(p, old);
              return p;
          },
-         old},
+         true},
         {"the directory is read-only",
          [&] {
              const QString d = dir.filePath("ro");
@@ -432,7 +430,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
              QFile::setPermissions(d, QFile::ReadOwner | QFile::ExeOwner);
              return runningPrivileged() ? QString() : p;
          },
-         old},
+         true},
         {"the file is read-only",
          [&] {
              const QString p = dir.filePath("rofile.cnf");
@@ -440,7 +438,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
              QFile::setPermissions(p, QFile::ReadOwner);
              return runningPrivileged() ? QString() : p;
          },
-         old},
+         true},
         {"the file cannot be read, so its foreign keys would be lost",
          [&] {
              const QString p = dir.filePath("wofile.cnf");
@@ -448,14 +446,7 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
              QFile::setPermissions(p, QFile::WriteOwner);
              return runningPrivileged() ? QString() : p;
          },
-         old},
-        {"the file would grow beyond what the reader takes",
-         [&] {
-             const QString p = dir.filePath("full.cnf");
-             PutFile(p, full);
-             return p;
-         },
-         full},
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -468,9 +459,9 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
         EXPECT_FALSE(WriteCnfFile(fullRecord(), p, &error));
         EXPECT_EQ(error.section(QLatin1Char('\n'), 0, 0), UnableToWriteText(p));
         EXPECT_FALSE(error.section(QLatin1Char('\n'), 1).isEmpty()) << "a reason follows";
-        if (!c.oldFile.isNull()) {
+        if (c.hasOldFile) {
             QFile::setPermissions(p, QFile::ReadOwner | QFile::WriteOwner);
-            EXPECT_EQ(FileBytes(p), c.oldFile);
+            EXPECT_EQ(FileBytes(p), old);
         } else {
             EXPECT_FALSE(QFileInfo(p).isFile());
         }
@@ -479,7 +470,23 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     for (const QString& f : left)
-        EXPECT_TRUE(f == "plain" || f == "rofile.cnf" || f == "wofile.cnf" || f == "full.cnf" ||
+        EXPECT_TRUE(f == "plain" || f == "rofile.cnf" || f == "wofile.cnf" ||
                     f.endsWith("nnnn.cnf"))
             << f.toStdString();
+}
+
+// The writer never makes a file its own reader would refuse: keys that would take a file
+// beyond the size limit are not written, and the old file stays as it was.
+TEST_F(CnfFile, WriteThatWouldPassTheSizeLimitLeavesTheFile)
+{
+    const QByteArray full = PaddedFile("[COMMON_PAR]\r\nbox_vers=40\r\n", kMaxIniFileSize);
+    PutFile(path, full);
+    QString error;
+    EXPECT_FALSE(WriteCnfFile(fullRecord(), path, &error));
+    EXPECT_EQ(error.section(QLatin1Char('\n'), 0, 0), UnableToWriteText(path));
+    EXPECT_EQ(error.section(QLatin1Char('\n'), 1),
+              QStringLiteral("the file would be larger than %1 bytes").arg(kMaxIniFileSize));
+    EXPECT_EQ(FileBytes(path), full);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"dev.cnf"})
+        << "no temporary file is left";
 }
