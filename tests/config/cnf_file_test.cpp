@@ -336,21 +336,6 @@ TEST_F(CnfFile, ExistingFileKeepsForeignKeysAndSections)
     EXPECT_EQ(back, c);
 }
 
-TEST_F(CnfFile, LineEndsInTheNameCannotAddLines)
-{
-    DeviceConfig c;
-    MakeEmptyConfig(c);
-    SetBoxNameBytes(c, "ab\r\n[X]\nbox_vers=1");
-    ASSERT_TRUE(WriteCnfFile(c, path));
-    const QByteArray bytes = FileBytes(path);
-    EXPECT_TRUE(bytes.contains("box_name=ab  [X] box_vers=1\r\n"));
-    EXPECT_EQ(bytes.count('\n'), QByteArray(kExample).count('\n'));
-    DeviceConfig back;
-    ReadCnfFile(path, back);
-    EXPECT_EQ(BoxNameBytes(back), QByteArray("ab  [X] box_vers=1"));
-    EXPECT_EQ(back.box_vers, 39);
-}
-
 // A name read from a file is what the writer writes back unchanged: control characters
 // become blanks, the name is cut to its 20 bytes, and blanks at its ends are dropped, so a
 // read, a write and a read again give the same record, and writing it again the same file.
@@ -388,6 +373,21 @@ TEST_F(CnfFile, NameReadFromAFileRoundTripsExactly)
         ASSERT_TRUE(WriteCnfFile(second, path));
         EXPECT_EQ(FileBytes(path), written);
     }
+}
+
+TEST_F(CnfFile, LineEndsInTheNameCannotAddLines)
+{
+    DeviceConfig c;
+    MakeEmptyConfig(c);
+    SetBoxNameBytes(c, "ab\r\n[X]\nbox_vers=1");
+    ASSERT_TRUE(WriteCnfFile(c, path));
+    const QByteArray bytes = FileBytes(path);
+    EXPECT_TRUE(bytes.contains("box_name=ab  [X] box_vers=1\r\n"));
+    EXPECT_EQ(bytes.count('\n'), QByteArray(kExample).count('\n'));
+    DeviceConfig back;
+    ReadCnfFile(path, back);
+    EXPECT_EQ(BoxNameBytes(back), QByteArray("ab  [X] box_vers=1"));
+    EXPECT_EQ(back.box_vers, 39);
 }
 
 TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
