@@ -12,8 +12,9 @@
 //
 // The sections and keys are indexed once when a document is read, and the index follows
 // every write, so neither a lookup nor a write goes through the lines of the file.
-// Section and key names are the callers' own words: a section name holds no ']' and a key
-// name no '=' and does not start with '['.
+//
+// Section and key names are the callers' own words: a section name holds no ']', and a key
+// name holds no '=' and does not start with '[', or the file would read otherwise.
 //
 // Only regular files of at most kMaxIniFileSize bytes are read, and no larger file is
 // written, so that a device, a FIFO or a huge file chosen by mistake cannot block the
