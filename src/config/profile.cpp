@@ -54,10 +54,11 @@ QByteArray withoutLineEnds(const QByteArray& text)
 // or at the end of the content, belongs to the line end.
 QByteArray canonicalText(const QByteArray& content)
 {
-    QByteArray out;
-    out.reserve(content.size() + content.count('\n') + 2);
     const char* const data = content.constData();
     const qsizetype size = content.size();
+    // Each line grows by at most its CR, and a last line without LF by CRLF.
+    QByteArray out(size + content.count('\n') + 2, Qt::Uninitialized);
+    char* o = out.data();
     qsizetype begin = 0;
     while (begin < size) {
         const auto* nl =
@@ -66,10 +67,13 @@ QByteArray canonicalText(const QByteArray& content)
         const qsizetype next = nl ? end + 1 : size;
         if (end > begin && data[end - 1] == '\r')
             --end;
-        out.append(data + begin, end - begin);
-        out.append("\r\n", 2);
+        std::memcpy(o, data + begin, size_t(end - begin));
+        o += end - begin;
+        *o++ = '\r';
+        *o++ = '\n';
         begin = next;
     }
+    out.truncate(o - out.constData());
     return out;
 }
 
