@@ -20,40 +20,6 @@ QByteArray abonentSection(int index)
     return "ETHERNET_ABONENT_" + QByteArray::number(index + 1);
 }
 
-} // namespace
-
-ConnSettingsState& ConnSet()
-{
-    static ConnSettingsState state;
-    return state;
-}
-
-QString AbonentName(const Abonent& a)
-{
-    const char* p = a.user_name.data();
-    return fromCp1251(QByteArray(p, int(qstrnlen(p, a.user_name.size()))));
-}
-
-void SetAbonentName(Abonent& a, const QByteArray& cp1251Name)
-{
-    a.user_name.fill(0);
-    // The name ends at its first zero byte and holds at most 49 bytes.
-    const int len = std::min<int>(int(qstrnlen(cp1251Name.constData(), cp1251Name.size())),
-                                  kAbonentNameSize - 1);
-    std::memcpy(a.user_name.data(), cp1251Name.constData(), size_t(len));
-}
-
-const Abonent* CurrentAbonent(const ConnSettings& s)
-{
-    const int used = std::min<int>(s.book.users_num, kMaxAbonents);
-    if (s.book.user_index >= used)
-        return nullptr;
-    return &s.book.abonents[s.book.user_index];
-}
-
-namespace
-{
-
 // What a file without any key reads as.
 ConnSettings fileDefaults()
 {
@@ -93,6 +59,35 @@ void readKeys(const IniFile& ini, ConnSettings& s)
 }
 
 } // namespace
+
+ConnSettingsState& ConnSet()
+{
+    static ConnSettingsState state;
+    return state;
+}
+
+QString AbonentName(const Abonent& a)
+{
+    const char* p = a.user_name.data();
+    return fromCp1251(QByteArray(p, int(qstrnlen(p, a.user_name.size()))));
+}
+
+void SetAbonentName(Abonent& a, const QByteArray& cp1251Name)
+{
+    a.user_name.fill(0);
+    // The name ends at its first zero byte and holds at most 49 bytes.
+    const int len = std::min<int>(int(qstrnlen(cp1251Name.constData(), cp1251Name.size())),
+                                  kAbonentNameSize - 1);
+    std::memcpy(a.user_name.data(), cp1251Name.constData(), size_t(len));
+}
+
+const Abonent* CurrentAbonent(const ConnSettings& s)
+{
+    const int used = std::min<int>(s.book.users_num, kMaxAbonents);
+    if (s.book.user_index >= used)
+        return nullptr;
+    return &s.book.abonents[s.book.user_index];
+}
 
 void ReadConnSettings(ConnSettingsState& state, const QString& path)
 {
