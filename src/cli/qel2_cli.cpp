@@ -261,10 +261,10 @@ int readFileArgument(const Options& o, DeviceConfig& cfg)
     if (o.positional.size() != 1)
         return usage(QStringLiteral("%1 takes one file name").arg(o.command));
     const QString& path = o.positional[0];
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable())
-        return usage(QStringLiteral("%1 is not a readable file").arg(path));
-    ReadCnfFile(path, cfg);
+    QString error;
+    if (!ReadCnfFile(path, cfg, &error))
+        return usage(QStringLiteral("%1 is not a readable file: %2")
+                         .arg(path, error.section(QLatin1Char('\n'), 1)));
     return ExitOk;
 }
 

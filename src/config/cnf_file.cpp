@@ -1,10 +1,13 @@
 #include "config/cnf_file.h"
 
+#include "config/cp1251.h"
 #include "config/operator.h"
 #include "config/profile.h"
 #include "config/program.h"
 
 #include <QFileInfo>
+
+#include <new>
 
 namespace
 {
@@ -43,62 +46,74 @@ bool hasExtension(const QString& path)
     return fileNameOnly(path).contains(QLatin1Char('.'));
 }
 
-} // namespace
-
-void ReadCnfFile(const QString& path, DeviceConfig& cfg)
+// What a file without any key reads as: the defaults of a new configuration, but with
+// port 2 enabled.
+void setFileDefaults(DeviceConfig& cfg)
 {
-    cfg = DeviceConfig{};
-    IniFile ini;
-    if (!ini.load(path))
-        ini = IniFile(); // unreadable: every key takes its default
+    MakeEmptyConfig(cfg);
+    cfg.is_port2 = 1;
+}
 
-    cfg.box_vers = quint8(ini.readInt(kCommon, "box_vers", kSupportedVersion));
+// Every key found in ini replaces its field of cfg, which holds the defaults.
+void readKeys(const IniFile& ini, DeviceConfig& cfg)
+{
+    cfg.box_vers = quint8(ini.readInt(kCommon, "box_vers", cfg.box_vers));
     for (int i = 0; i < int(cfg.Mac_addres.size()); ++i)
-        cfg.Mac_addres[i] = quint8(ini.readInt(kCommon, macKey(i), 0));
-    SetBoxNameBytes(cfg, ini.readString(kCommon, "box_name"));
-    cfg.is_port2 = ini.readInt(kCommon, "is_port2", 1) != 0 ? 1 : 0;
+        cfg.Mac_addres[i] = quint8(ini.readInt(kCommon, macKey(i), cfg.Mac_addres[i]));
+    SetBoxNameBytes(cfg, NameFromFile(ini.readString(kCommon, "box_name"), kBoxNameSize));
+    cfg.is_port2 = ini.readInt(kCommon, "is_port2", cfg.is_port2) != 0 ? 1 : 0;
 
-    cfg.net.ip_prz = quint8(ini.readInt(kNet, "ip_prz", 255));
-    cfg.net.ip_adr = IntToAddress(ini.readInt(kNet, "ip_adr", 0));
-    cfg.net.net_mask = IntToAddress(ini.readInt(kNet, "net_mask", 0));
-    cfg.net.gateway = IntToAddress(ini.readInt(kNet, "gateway", 0));
+    NetConfig& net = cfg.net;
+    net.ip_prz = quint8(ini.readInt(kNet, "ip_prz", net.ip_prz));
+    net.ip_adr = IntToAddress(ini.readInt(kNet, "ip_adr", AddressToInt(net.ip_adr)));
+    net.net_mask = IntToAddress(ini.readInt(kNet, "net_mask", AddressToInt(net.net_mask)));
+    net.gateway = IntToAddress(ini.readInt(kNet, "gateway", AddressToInt(net.gateway)));
 
     for (int i = 0; i < int(cfg.ports.size()); ++i) {
         PortConfig& p = cfg.ports[i];
         const QByteArray eth = ethPortSection(i);
-        p.regim = quint8(ini.readInt(eth, "regim", 0));
-        p.port = quint16(ini.readInt(eth, "port", 0));
-        p.remote_ip_adr = IntToAddress(ini.readInt(eth, "remote_ip_adr", 0));
-        p.remote_port = quint16(ini.readInt(eth, "remote_port", 0));
+        p.regim = quint8(ini.readInt(eth, "regim", p.regim));
+        p.port = quint16(ini.readInt(eth, "port", p.port));
+        p.remote_ip_adr =
+            IntToAddress(ini.readInt(eth, "remote_ip_adr", AddressToInt(p.remote_ip_adr)));
+        p.remote_port = quint16(ini.readInt(eth, "remote_port", p.remote_port));
         const QByteArray com = comPortSection(i);
-        p.rate = quint32(ini.readInt(com, "rate", 9600));
-        static constexpr qint32 kSettDefaults[3] = {1, 4, 8};
+        p.rate = quint32(ini.readInt(com, "rate", qint32(p.rate)));
         for (int k = 0; k < 3; ++k)
-            p.port_sett[k] = quint8(ini.readInt(com, settKey(k), kSettDefaults[k]));
-        p.timeout = quint32(ini.readInt(com, "timeout", 1));
+            p.port_sett[k] = quint8(ini.readInt(com, settKey(k), p.port_sett[k]));
+        p.timeout = quint32(ini.readInt(com, "timeout", qint32(p.timeout)));
     }
+}
+
+} // namespace
+
+bool ReadCnfFile(const QString& path, DeviceConfig& cfg, QString* error)
+{
+    setFileDefaults(cfg);
+    IniFile ini;
+    if (!ini.load(path, error, IniFile::IfMissing::Fail))
+        return false;
+    try {
+        readKeys(ini, cfg);
+    } catch (const std::bad_alloc&) {
+        setFileDefaults(cfg);
+        if (error)
+            *error = UnableToReadText(path) + QStringLiteral("\nnot enough memory");
+        return false;
+    }
+    return true;
 }
 
 bool WriteCnfFile(const DeviceConfig& cfg, const QString& path, QString* error)
 {
     IniFile ini;
-    QString loadError;
-    const QFileInfo info(path);
-    // An existing file that cannot be read is not replaced: its foreign keys would be lost.
-    // A path that is not a regular file is refused by the save below.
-    if (info.isFile() && !ini.load(path, &loadError)) {
-        if (error)
-            *error = UnableToWriteText(path) + QLatin1Char('\n') + loadError;
+    if (!ini.loadForSave(path, error))
         return false;
-    }
 
     ini.setInt(kCommon, "box_vers", cfg.box_vers);
     for (int i = 0; i < int(cfg.Mac_addres.size()); ++i)
         ini.setInt(kCommon, macKey(i), cfg.Mac_addres[i]);
-    // A line end inside the name would end the entry and start lines of its own.
-    QByteArray name = BoxNameBytes(cfg);
-    name.replace('\r', ' ').replace('\n', ' ');
-    ini.setValue(kCommon, "box_name", name);
+    ini.setValue(kCommon, "box_name", BoxNameBytes(cfg));
     ini.setInt(kCommon, "is_port2", cfg.is_port2 != 0 ? 1 : 0);
 
     ini.setInt(kNet, "ip_prz", cfg.net.ip_prz);
@@ -159,7 +174,13 @@ bool OpenConfigFile(DeviceConfig& cfg, FileDialogs& dialogs)
     const QString path = dialogs.openFile(req);
     if (path.isEmpty())
         return false;
-    ReadCnfFile(path, cfg);
+    // A file that cannot be read is refused, never taken as a record of defaults that the
+    // operator might write to a device.
+    QString error;
+    if (!ReadCnfFile(path, cfg, &error)) {
+        ShowErrorText(error);
+        return false;
+    }
     if (cfg.box_vers == kSupportedVersion)
         return true;
     CurrentOperator().ask(

@@ -8,10 +8,14 @@
 #include <QString>
 #include <QStringList>
 
-// Reads the file at path into cfg. The record is zero-filled first; a missing file, section
-// or key, or a value that is not a number, gives the key's default, and numbers are cut to
-// their field's width. Never fails.
-void ReadCnfFile(const QString& path, DeviceConfig& cfg);
+// Reads the file at path into cfg. The record is zero-filled first; a missing section or
+// key, or a value that is not a number, gives the key's default, and numbers are cut to
+// their field's width. box_name is taken as NameFromFile makes it, so that writing the
+// record and reading it again gives the same record. False when there is no file or it
+// cannot be read (not a regular file, larger than kMaxIniFileSize, no permission): cfg then
+// holds the defaults of a file without keys, and *error reads "Unable to read <path>", and
+// the reason on a second line. Never throws.
+bool ReadCnfFile(const QString& path, DeviceConfig& cfg, QString* error = nullptr);
 
 // Writes every key of cfg into the file at path, in one atomic replacement. A new file gets
 // the sections and keys in their fixed order; in an existing file the keys are replaced in
@@ -49,8 +53,10 @@ QString GeneratedCnfName(quint8 boxVers, const QDateTime& now);
 QString FileNameFromDeviceName(const QString& name);
 
 // Lets the operator choose a file in CONFIG and reads it into cfg. True when a file of the
-// supported version was read; false when the operator cancelled or the file belongs to
-// another version (the operator is told; cfg then holds what was read).
+// supported version was read; false when the operator cancelled, when the file cannot be
+// read (the operator sees the path and the reason as an error), or when it belongs to
+// another version (the operator is told). cfg then holds what was read, or the defaults;
+// callers drop it.
 bool OpenConfigFile(DeviceConfig& cfg, FileDialogs& dialogs);
 
 // Offers proposedName (or, when empty, the generated name at now) in the save dialog, asks

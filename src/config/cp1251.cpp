@@ -73,6 +73,46 @@ QChar firstNonCp1251(const QString& text)
     return QChar();
 }
 
+std::optional<NameRefusal> RefuseAsName(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.unicode() < 0x20) {
+            const QString code = QString::number(c.unicode(), 16).rightJustified(2, u'0').toUpper();
+            return NameRefusal{
+                QStringLiteral("Символ з кодом 0x%1 у найменуванні неприпустимий").arg(code),
+                QStringLiteral("(керуючі символи не допускаються)")};
+        }
+        if (encodeOne(c.unicode()) < 0) {
+            // A character beyond the 16-bit range is named whole, both of its UTF-16 units.
+            const bool pair =
+                c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+            return NameRefusal{QStringLiteral("Символ \"%1\" у найменуванні неприпустимий")
+                                   .arg(text.mid(i, pair ? 2 : 1)),
+                               QStringLiteral("(немає в кодуванні Windows-1251)")};
+        }
+    }
+    return std::nullopt;
+}
+
+QByteArray NameFromFile(const QByteArray& value, int size)
+{
+    const qsizetype zero = value.indexOf('\0');
+    QByteArray name = value.left(zero < 0 ? value.size() : zero);
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
+    }
+    name.truncate(size);
+    qsizetype b = 0;
+    qsizetype e = name.size();
+    while (b < e && name[b] == ' ')
+        ++b;
+    while (e > b && name[e - 1] == ' ')
+        --e;
+    return name.mid(b, e - b);
+}
+
 unsigned char cp1251Upper(unsigned char byte)
 {
     const QChar c = byte < 0x80 ? QChar(byte) : QChar(kHigh[byte - 0x80]);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace
 {
@@ -17,6 +18,44 @@ const QByteArray kAbonents = "ABONENTS_CURR_PAR";
 QByteArray abonentSection(int index)
 {
     return "ETHERNET_ABONENT_" + QByteArray::number(index + 1);
+}
+
+// What a file without any key reads as.
+ConnSettings fileDefaults()
+{
+    ConnSettings s;
+    s.Conn_Prz = 0;
+    s.COMPort = 1;
+    s.Rate = 9600;
+    s.Repeat = 1;
+    s.TimeOut = 100;
+    s.WaitTime = 2;
+    s.EthRepeat = 10;
+    return s;
+}
+
+// Every key found in ini replaces its field of s, which holds the defaults. EthRepeat is
+// never read.
+void readKeys(const IniFile& ini, ConnSettings& s)
+{
+    s.Conn_Prz = quint8(ini.readInt(kCurr, "Conn_Prz", s.Conn_Prz));
+    s.COMPort = quint8(ini.readInt(kDir, "COMPort", s.COMPort));
+    s.Rate = ini.readInt(kDir, "Rate", s.Rate);
+    s.Repeat = quint8(ini.readInt(kDir, "Repeat", s.Repeat));
+    s.TimeOut = ini.readInt(kDir, "TimeOut", s.TimeOut);
+    s.WaitTime = ini.readInt(kDir, "WaitTime", s.WaitTime);
+    AbonentBook& book = s.book;
+    book.users_num =
+        quint8(std::min(ini.readInt(kAbonents, "users_num", book.users_num) & 0xFF, kMaxAbonents));
+    book.user_index = quint8(ini.readInt(kAbonents, "user_index", book.user_index));
+    book.sort_prz = quint8(ini.readInt(kAbonents, "sort_prz", book.sort_prz));
+    for (int i = 0; i < book.users_num; ++i) {
+        Abonent& a = book.abonents[i];
+        const QByteArray section = abonentSection(i);
+        SetAbonentName(a, NameFromFile(ini.readString(section, "user_name"), kAbonentNameSize - 1));
+        a.ip_adr = IntToAddress(ini.readInt(section, "ip_adr", 0));
+        a.port = ini.readInt(section, "port", kDefaultAbonentPort);
+    }
 }
 
 } // namespace
@@ -52,26 +91,13 @@ const Abonent* CurrentAbonent(const ConnSettings& s)
 
 void ReadConnSettings(ConnSettingsState& state, const QString& path)
 {
-    IniFile ini;
-    ini.load(path); // a file that cannot be read is taken as one with every key missing
-    ConnSettings s;
-    s.Conn_Prz = quint8(ini.readInt(kCurr, "Conn_Prz", 0));
-    s.COMPort = quint8(ini.readInt(kDir, "COMPort", 1));
-    s.Rate = ini.readInt(kDir, "Rate", 9600);
-    s.Repeat = quint8(ini.readInt(kDir, "Repeat", 1));
-    s.TimeOut = ini.readInt(kDir, "TimeOut", 100);
-    s.WaitTime = ini.readInt(kDir, "WaitTime", 2);
-    s.EthRepeat = 10;
-    s.book.users_num =
-        quint8(std::min(ini.readInt(kAbonents, "users_num", 0) & 0xFF, kMaxAbonents));
-    s.book.user_index = quint8(ini.readInt(kAbonents, "user_index", 0));
-    s.book.sort_prz = quint8(ini.readInt(kAbonents, "sort_prz", 0));
-    for (int i = 0; i < s.book.users_num; ++i) {
-        Abonent& a = s.book.abonents[i];
-        const QByteArray section = abonentSection(i);
-        SetAbonentName(a, ini.readString(section, "user_name"));
-        a.ip_adr = IntToAddress(ini.readInt(section, "ip_adr", 0));
-        a.port = ini.readInt(section, "port", kDefaultAbonentPort);
+    ConnSettings s = fileDefaults();
+    try {
+        IniFile ini;
+        ini.load(path); // a file that cannot be read is taken as one with every key missing
+        readKeys(ini, s);
+    } catch (const std::bad_alloc&) {
+        s = fileDefaults();
     }
     state.cur = s;
     state.saved = s;
@@ -83,12 +109,8 @@ bool WriteConnSettings(ConnSettingsState& state, const QString& path, QString* e
     if (s == state.saved)
         return true;
     IniFile ini;
-    if (!ini.load(path, error)) {
-        // Writing without the old contents would lose the sections we do not own.
-        if (error)
-            *error = UnableToWriteText(path) + QLatin1Char('\n') + *error;
+    if (!ini.loadForSave(path, error))
         return false;
-    }
     ini.setInt(kCurr, "Conn_Prz", s.Conn_Prz);
     if (!s.serialGroupEquals(state.saved)) {
         ini.setInt(kDir, "COMPort", s.COMPort);

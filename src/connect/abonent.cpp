@@ -29,18 +29,6 @@ bool parseNumber(const QString& text, int& value)
     return ok;
 }
 
-// The first character of text the code page cannot hold, whole even when it is a pair of
-// UTF-16 units; empty when there is none.
-QString firstForeignCharacter(const QString& text)
-{
-    const QChar c = firstNonCp1251(text);
-    if (c.isNull())
-        return {};
-    const qsizetype i = text.indexOf(c);
-    const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
-    return text.mid(i, pair ? 2 : 1);
-}
-
 } // namespace
 
 TFormAbonent::TFormAbonent(Abonent& entry, Mode mode, QWidget* parent)
@@ -103,12 +91,8 @@ void TFormAbonent::BitBtn4Click()
         ui.Edit1->setFocus();
         return;
     }
-    const QString foreign = firstForeignCharacter(name);
-    if (!foreign.isEmpty()) {
-        CurrentOperator().ask(
-            MsgInputError,
-            QStringLiteral("Символ \"%1\" у найменуванні неприпустимий").arg(foreign),
-            QStringLiteral("(немає в кодуванні Windows-1251)"));
+    if (const auto refusal = RefuseAsName(name)) {
+        CurrentOperator().ask(MsgInputError, refusal->line1, refusal->line2);
         ui.Edit1->setFocus();
         return;
     }

@@ -3,6 +3,7 @@
 #include "config/profile.h"
 
 #include "support/file_bytes.h"
+#include "support/odd_paths.h"
 #include "support/qt_printers.h"
 #include "support/unprivileged.h"
 #include <QDir>
@@ -202,30 +203,46 @@ TEST_F(CnfFile, ReadingRulesAndCuts)
     }
 }
 
-TEST_F(CnfFile, MissingAndJunkFilesReadAsDefaults)
+TEST_F(CnfFile, JunkFilesReadAsDefaults)
 {
-    DeviceConfig c = fullRecord();
-    ReadCnfFile(dir.filePath("missing.cnf"), c);
-    EXPECT_EQ(c, fileDefaults()) << "the record is zero-filled first, then defaulted";
-
     QRandomGenerator gen(1251);
     QByteArray junk(64 * 1024, '\0');
     for (char& b : junk)
         b = char(gen.bounded(256));
     EXPECT_EQ(readBytes(junk), fileDefaults());
 
-    EXPECT_EQ(readBytes(QByteArray(10 * 1024 * 1024, '\xFF')), fileDefaults());
+    EXPECT_EQ(readBytes(QByteArray(kMaxIniFileSize, '\xFF')), fileDefaults());
+}
 
-    DeviceConfig fromDir = fullRecord();
-    ReadCnfFile(dir.path(), fromDir);
-    EXPECT_EQ(fromDir, fileDefaults());
+// A path that cannot be read gives the defaults and says why; the record is zero-filled
+// first, so nothing of what it held is left. The largest file that is read still is.
+TEST_F(CnfFile, UnreadablePathGivesTheDefaultsAndTheReason)
+{
+    const OddPaths odd("[COMMON_PAR]\r\nbox_name=big\r\n");
+    QList<OddPath> cases = odd.rows();
+    cases.append({"no file", dir.filePath("missing.cnf"), "no such file"});
+    for (const OddPath& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeviceConfig cfg = fullRecord();
+        QString error;
+        const bool read = ReadCnfFile(c.path, cfg, &error);
+        DeviceConfig want = fileDefaults();
+        if (c.reason.isEmpty()) {
+            EXPECT_TRUE(read) << error.toStdString();
+            SetBoxNameBytes(want, "big");
+        } else {
+            EXPECT_FALSE(read);
+            EXPECT_EQ(error, UnableToReadText(c.path) + '\n' + c.reason);
+        }
+        EXPECT_EQ(cfg, want);
+    }
 }
 
 TEST_F(CnfFile, HugeFileReadsAndKeepsItsForeignPartOnWrite)
 {
-    // 10 MB of foreign entries in front of the configuration.
+    // Foreign entries in front of the configuration, up to a little below the size limit.
     QByteArray foreign = "[NOTES]\r\n";
-    for (int i = 0; foreign.size() < 10 * 1024 * 1024; ++i)
+    for (int i = 0; foreign.size() < kMaxIniFileSize - 4096; ++i)
         foreign += "note" + QByteArray::number(i) + "=some text that is not ours at all\r\n";
     ASSERT_TRUE(WriteCnfFile(fullRecord(), path));
     PutFile(path, foreign + FileBytes(path));
@@ -311,6 +328,45 @@ TEST_F(CnfFile, ExistingFileKeepsForeignKeysAndSections)
     DeviceConfig back;
     ReadCnfFile(path, back);
     EXPECT_EQ(back, c);
+}
+
+// A name read from a file is what the writer writes back unchanged: control characters
+// become blanks, the name is cut to its 20 bytes, and blanks at its ends are dropped, so a
+// read, a write and a read again give the same record, and writing it again the same file.
+TEST_F(CnfFile, NameReadFromAFileRoundTripsExactly)
+{
+    struct Case {
+        QByteArray value; // after "box_name=", up to the line's CRLF
+        QByteArray name;  // box_name after the first read
+    };
+    const Case cases[] = {
+        {QByteArray("x\t\0", 3), "x"},
+        {"abcdefghijklmnopqrs tail", "abcdefghijklmnopqrs"}, // the cut ends in a blank
+        {"a\rb", "a b"},
+        {"ab\r\r", "ab"},
+        {"\x01\x1F lead", "lead"},
+        {QByteArray("a\0b", 3), "a"},
+        {"abcdefghijklmnopqr\t\tz", "abcdefghijklmnopqr"},
+        {QByteArray(20, 'x') + "yz", QByteArray(20, 'x')},
+        {"\xcf\xf0\xe8\xeb\xe0\xe4 \x7F", "\xcf\xf0\xe8\xeb\xe0\xe4 \x7F"},
+        {"\r\r", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value.toStdString());
+        const DeviceConfig first = readBytes("[COMMON_PAR]\r\nbox_name=" + c.value + "\r\n");
+        DeviceConfig want = fileDefaults();
+        SetBoxNameBytes(want, c.name);
+        EXPECT_EQ(first, want);
+        EXPECT_EQ(BoxNameBytes(first), c.name);
+
+        ASSERT_TRUE(WriteCnfFile(first, path));
+        const QByteArray written = FileBytes(path);
+        DeviceConfig second;
+        ASSERT_TRUE(ReadCnfFile(path, second));
+        EXPECT_EQ(second, first) << "the record, byte for byte";
+        ASSERT_TRUE(WriteCnfFile(second, path));
+        EXPECT_EQ(FileBytes(path), written);
+    }
 }
 
 TEST_F(CnfFile, LineEndsInTheNameCannotAddLines)
@@ -409,4 +465,20 @@ TEST_F(CnfFile, FailedWriteLeavesTheOldFileAndNamesThePath)
         EXPECT_TRUE(f == "plain" || f == "rofile.cnf" || f == "wofile.cnf" ||
                     f.endsWith("nnnn.cnf"))
             << f.toStdString();
+}
+
+// The writer never makes a file its own reader would refuse: keys that would take a file
+// beyond the size limit are not written, and the old file stays as it was.
+TEST_F(CnfFile, WriteThatWouldPassTheSizeLimitLeavesTheFile)
+{
+    const QByteArray full = PaddedFile("[COMMON_PAR]\r\nbox_vers=40\r\n", kMaxIniFileSize);
+    PutFile(path, full);
+    QString error;
+    EXPECT_FALSE(WriteCnfFile(fullRecord(), path, &error));
+    EXPECT_EQ(error.section(QLatin1Char('\n'), 0, 0), UnableToWriteText(path));
+    EXPECT_EQ(error.section(QLatin1Char('\n'), 1),
+              QStringLiteral("the file would be larger than %1 bytes").arg(kMaxIniFileSize));
+    EXPECT_EQ(FileBytes(path), full);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"dev.cnf"})
+        << "no temporary file is left";
 }

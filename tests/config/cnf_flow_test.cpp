@@ -2,6 +2,7 @@
 #include "config/operator.h"
 #include "config/program.h"
 #include "support/file_bytes.h"
+#include "support/odd_paths.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_operator.h"
 
@@ -283,15 +284,17 @@ TEST_F(CnfFlow, FailedSaveShowsTheErrorAndNoNotice)
     EXPECT_TRUE(QFileInfo(cfgPath("adir")).isDir());
 }
 
-TEST_F(CnfFlow, OpenAcceptsOnlyTheSupportedVersion)
+TEST_F(CnfFlow, OpenAcceptsOnlyAReadableFileOfTheSupportedVersion)
 {
     struct Case {
         const char* what;
         QByteArray file; // written to CONFIG/pick.cnf; the dialog cancels when null
         bool accepted;
         quint8 boxVers;
+        QString path = {};   // chosen instead of pick.cnf when given
+        QString reason = {}; // why the chosen file cannot be read; empty when it can
     };
-    const Case cases[] = {
+    QList<Case> cases = {
         {"cancel", QByteArray(), false, 0},
         {"version 39", "[COMMON_PAR]\r\nbox_vers=39\r\n", true, 39},
         {"295 is 39 in a byte", "[COMMON_PAR]\r\nbox_vers=295\r\n", true, 39},
@@ -303,16 +306,23 @@ TEST_F(CnfFlow, OpenAcceptsOnlyTheSupportedVersion)
                     8),
          true, 39},
         {"version 40", "[COMMON_PAR]\r\nbox_vers=40\r\n", false, 40},
+        {"gone before it was read", "", false, 39, cfgPath("gone.cnf"), "no such file"},
     };
-    const QString p = cfgPath("pick.cnf");
+    // Unreadable paths are refused with an error instead of opening as a record of defaults.
+    const OddPaths odd("[COMMON_PAR]\r\nbox_vers=39\r\n");
+    for (const OddPath& o : odd.rows())
+        cases.append({o.what, "", o.reason.isEmpty(), 39, o.path, o.reason});
+    const QString pick = cfgPath("pick.cnf");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         op.asked.clear();
         dialogs.requests.clear();
+        const QString p = c.path.isEmpty() ? pick : c.path;
         if (c.file.isNull()) {
             dialogs.answer({{}});
         } else {
-            PutFile(p, c.file);
+            if (c.path.isEmpty())
+                PutFile(p, c.file);
             dialogs.answer({p});
         }
         DeviceConfig cfg;
@@ -334,6 +344,11 @@ TEST_F(CnfFlow, OpenAcceptsOnlyTheSupportedVersion)
         EXPECT_EQ(cfg.box_vers, c.boxVers);
         if (c.accepted) {
             EXPECT_TRUE(op.asked.isEmpty());
+        } else if (!c.reason.isEmpty()) {
+            ASSERT_EQ(op.asked.size(), 1);
+            EXPECT_EQ(op.asked[0].kind, MsgError);
+            EXPECT_EQ(op.asked[0].line1, "Unable to read " + QDir::toNativeSeparators(p));
+            EXPECT_EQ(op.asked[0].line2, c.reason);
         } else {
             ASSERT_EQ(op.asked.size(), 1);
             EXPECT_EQ(op.asked[0].kind, MsgNotice);

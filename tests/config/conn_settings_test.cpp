@@ -1,6 +1,8 @@
 #include "config/cp1251.h"
+#include "config/profile.h"
 #include "config/rd_wr_ini.h"
 #include "support/file_bytes.h"
+#include "support/odd_paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -150,6 +152,51 @@ TEST_F(ConnSettingsFile, OddValuesReadWithDefaultsAndCuts)
     EXPECT_EQ(CurrentAbonent(s), nullptr);
 }
 
+// An abonent name read from the file is what the writer writes back unchanged (control
+// characters become blanks, the name is cut to 49 bytes, blanks at its ends are dropped),
+// so a read, a write and a read again give the same settings and a second write the same
+// file.
+TEST_F(ConnSettingsFile, AbonentNameReadFromTheFileRoundTripsExactly)
+{
+    struct Case {
+        QByteArray value; // after "user_name=", up to the line's CRLF
+        QByteArray name;  // the name after the first read
+    };
+    const QByteArray letters(48, 'n');
+    const Case cases[] = {
+        {QByteArray("x\t\0", 3), "x"},
+        {letters + " tail", letters}, // the cut ends in a blank
+        {"a\rb", "a b"},
+        {"ab\r\r", "ab"},
+        {"\x01\x1F lead", "lead"},
+        {letters + "\tz", letters},
+        {letters + "yz", letters + 'y'},
+        {"\xcf\xf0\xe8\xeb\xe0\xe4 %1", "\xcf\xf0\xe8\xeb\xe0\xe4 %1"},
+    };
+    // Every group counts as changed, so that each write writes the whole file.
+    const auto writeAll = [this] {
+        state.saved = ConnSettings{};
+        return write();
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value.toStdString());
+        PutFile(path, "[ABONENTS_CURR_PAR]\r\nusers_num=1\r\n"
+                      "[ETHERNET_ABONENT_1]\r\nuser_name=" +
+                          c.value + "\r\nip_adr=1677830336\r\n");
+        read();
+        const ConnSettings first = state.cur;
+        Abonent want = makeAbonent(c.name.constData(), {192, 168, 1, 100});
+        EXPECT_EQ(first.book.abonents[0], want);
+
+        ASSERT_TRUE(writeAll());
+        const QByteArray written = FileBytes(path);
+        read();
+        EXPECT_EQ(state.cur, first) << "the settings, byte for byte";
+        ASSERT_TRUE(writeAll());
+        EXPECT_EQ(FileBytes(path), written);
+    }
+}
+
 TEST_F(ConnSettingsFile, HugeAbonentCountIsCutToTheBook)
 {
     for (const char* value : {"255", "-1", "1000"}) {
@@ -203,6 +250,40 @@ TEST_F(ConnSettingsFile, FailedWriteKeepsFileAndSavedCopyStale)
     ASSERT_TRUE(QDir(dir.path()).mkdir("INI"));
     EXPECT_TRUE(WriteConnSettings(state, badPath, &error));
     EXPECT_EQ(state.saved, state.cur);
+}
+
+// A settings path that cannot be read gives the defaults, and the next write refuses to
+// replace it, since what it holds would be lost. The largest file that is read is read and,
+// with a value of the same length changed, written again.
+TEST_F(ConnSettingsFile, UnreadableFileReadsAsDefaultsAndIsNotReplaced)
+{
+    const OddPaths odd("[CURR_PAR]\r\nConn_Prz=1\r\n");
+    for (const OddPath& c : odd.rows()) {
+        SCOPED_TRACE(c.what);
+        const QFileInfo before(c.path);
+        const QByteArray bytes = before.isFile() ? FileBytes(c.path) : QByteArray();
+        ReadConnSettings(state, c.path);
+        const bool readable = c.reason.isEmpty();
+        EXPECT_EQ(state.cur.Conn_Prz, readable ? 1 : 0);
+        EXPECT_EQ(state.cur.COMPort, 1);
+        EXPECT_EQ(state.cur.EthRepeat, 10);
+
+        state.cur.Conn_Prz = readable ? 0 : 1;
+        QString error;
+        EXPECT_EQ(WriteConnSettings(state, c.path, &error), readable);
+        if (readable) {
+            QByteArray changed = bytes;
+            changed.replace("Conn_Prz=1", "Conn_Prz=0");
+            EXPECT_EQ(FileBytes(c.path), changed);
+        } else {
+            EXPECT_EQ(error.section('\n', 0, 0), UnableToWriteText(c.path));
+            EXPECT_EQ(error.section('\n', 1), c.reason);
+            EXPECT_EQ(QFileInfo(c.path).isFile(), before.isFile());
+            if (before.isFile()) {
+                EXPECT_EQ(FileBytes(c.path), bytes);
+            }
+        }
+    }
 }
 
 TEST(ConnSettingsAddresses, SignedLittleEndianIntegers)

@@ -44,3 +44,42 @@ TEST(Cp1251, UnrepresentableCharacterIsDetected)
     EXPECT_EQ(firstNonCp1251(text), QChar(0x4E2D));
     EXPECT_TRUE(firstNonCp1251(QStringLiteral("Абв")).isNull());
 }
+
+// A name is refused for its first character that is a control character or that the code
+// page cannot hold, with the two lines the input forms show.
+TEST(Cp1251, NameRefusalNamesTheFirstCharacterThatCannotBeStored)
+{
+    const QString control = QStringLiteral("(керуючі символи не допускаються)");
+    const QString foreign = QStringLiteral("(немає в кодуванні Windows-1251)");
+    const auto code = [](const char* hex) {
+        return QStringLiteral("Символ з кодом 0x%1 у найменуванні неприпустимий").arg(hex);
+    };
+    const auto character = [](const QString& c) {
+        return QStringLiteral("Символ \"%1\" у найменуванні неприпустимий").arg(c);
+    };
+    struct Case {
+        QString text;
+        std::optional<NameRefusal> refusal;
+    };
+    const Case cases[] = {
+        {QString(), std::nullopt},
+        {QStringLiteral("Київ ґ 50% №1"), std::nullopt},
+        {QStringLiteral(" \x7F") + QChar(0x98), std::nullopt}, // blank, DEL and 0x98 are stored
+        {QStringLiteral("dev\ruser_index=7"), NameRefusal{code("0D"), control}},
+        {QStringLiteral("a\nb"), NameRefusal{code("0A"), control}},
+        {QStringLiteral("a\tb"), NameRefusal{code("09"), control}},
+        {QString(QChar(0)), NameRefusal{code("00"), control}},
+        {QStringLiteral("\x1F"), NameRefusal{code("1F"), control}},
+        {QStringLiteral("ab\u4E2Dc\r"), NameRefusal{character(QStringLiteral("\u4E2D")), foreign}},
+        {QStringLiteral("a\x01\u4E2D"), NameRefusal{code("01"), control}},
+        {QStringLiteral("a😀b"), NameRefusal{character(QStringLiteral("😀")), foreign}},
+    };
+    for (const Case& c : cases) {
+        const auto refusal = RefuseAsName(c.text);
+        ASSERT_EQ(refusal.has_value(), c.refusal.has_value()) << c.text.toStdString();
+        if (refusal) {
+            EXPECT_EQ(refusal->line1, c.refusal->line1) << c.text.toStdString();
+            EXPECT_EQ(refusal->line2, c.refusal->line2) << c.text.toStdString();
+        }
+    }
+}

@@ -169,7 +169,23 @@ INSTANTIATE_TEST_SUITE_P(
                     "a😀b",
                     {"", "", "", ""},
                     "Символ \"😀\" у найменуванні неприпустимий",
-                    "(немає в кодуванні Windows-1251)"}),
+                    "(немає в кодуванні Windows-1251)"},
+        // A pasted line end would put the rest of the name into the file as a key of its own.
+        RefusedCase{"NameWithALineEnd",
+                    "dev\ruser_index=7",
+                    {"1", "2", "3", "4"},
+                    "Символ з кодом 0x0D у найменуванні неприпустимий",
+                    "(керуючі символи не допускаються)"},
+        RefusedCase{"NameWithATab",
+                    "a\tb",
+                    {"1", "2", "3", "4"},
+                    "Символ з кодом 0x09 у найменуванні неприпустимий",
+                    "(керуючі символи не допускаються)"},
+        RefusedCase{"ControlCharacterBeforeAForeignOne",
+                    "a\x01☃",
+                    {"1", "2", "3", "4"},
+                    "Символ з кодом 0x01 у найменуванні неприпустимий",
+                    "(керуючі символи не допускаються)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct StoredCase {
