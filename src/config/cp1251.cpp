@@ -64,15 +64,6 @@ QByteArray toCp1251(const QString& text, bool* ok)
     return bytes;
 }
 
-QChar firstNonCp1251(const QString& text)
-{
-    for (QChar c : text) {
-        if (encodeOne(c.unicode()) < 0)
-            return c;
-    }
-    return QChar();
-}
-
 std::optional<NameRefusal> RefuseAsName(const QString& text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -14,9 +14,6 @@ QString fromCp1251(const QByteArray& bytes);
 // clears *ok; callers that store text check ok, or refuse the text beforehand.
 QByteArray toCp1251(const QString& text, bool* ok = nullptr);
 
-// The first character of text that Windows-1251 cannot hold, or a null QChar when all can.
-QChar firstNonCp1251(const QString& text);
-
 // Names the tool stores (abonent names, the device name) are the value of one INI line each.
 // A control character (below 0x20) has no place in one: a CR or LF would end the line and
 // let the rest of the name stand as an entry of its own.
