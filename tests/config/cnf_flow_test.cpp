@@ -5,6 +5,7 @@
 #include "support/odd_paths.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_operator.h"
+#include "support/unprivileged.h"
 
 #include "support/qt_printers.h"
 #include <QDir>
@@ -368,4 +369,21 @@ TEST(DeviceNameToFileName, ForbiddenAndControlCharactersBecomeUnderscores)
               QStringLiteral(".._.._etc_passwd"));
     EXPECT_EQ(FileNameFromDeviceName(QStringLiteral("Стенд №1 (кімн. 2)")),
               QStringLiteral("Стенд №1 (кімн. 2)"));
+}
+
+// A .cnf this user may not read is refused with its path and the system's reason, not opened
+// as a record of defaults. Root reads any file, so the case runs as nobody.
+TEST_F(CnfFlow, OpenRefusesAFileThatMayNotBeRead)
+{
+    RUN_UNPRIVILEGED();
+    const QString p = cfgPath("locked.cnf");
+    PutFile(p, "[COMMON_PAR]\r\nbox_vers=39\r\n");
+    ASSERT_TRUE(QFile::setPermissions(p, QFile::WriteOwner));
+    dialogs.answer({p});
+    DeviceConfig cfg;
+    EXPECT_FALSE(OpenConfigFile(cfg, dialogs));
+    ASSERT_EQ(op.asked.size(), 1);
+    EXPECT_EQ(op.asked[0].kind, MsgError);
+    EXPECT_EQ(op.asked[0].line1, "Unable to read " + QDir::toNativeSeparators(p));
+    EXPECT_FALSE(op.asked[0].line2.isEmpty()) << "the reason";
 }
