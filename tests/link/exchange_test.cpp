@@ -276,7 +276,9 @@ TEST_F(Exchange, AttemptsPerPass)
         f.silent = true;
         return f;
     }());
-    ctx.replyTimeout = 30;
+    // Each attempt ends in a purge of the port, which on a pseudo-terminal also drops a frame
+    // the simulator has not taken yet; the wait gives it ample time to take each one.
+    ctx.replyTimeout = 300;
     struct Case {
         int attempts;
         int framesPerPass;
@@ -288,6 +290,8 @@ TEST_F(Exchange, AttemptsPerPass)
         sim.clearLog();
         op.answer({true, false});
         EXPECT_FALSE(ExecCommand(ctx, 0x03));
+        // The simulator logs a frame on its own thread, possibly after the command returned.
+        EXPECT_TRUE(sim.waitForFrames(2 * c.framesPerPass, 10000));
         EXPECT_EQ(sim.frameCount(), 2 * c.framesPerPass);
     }
 }
