@@ -47,7 +47,9 @@ The link runs at 9600 bit/s, 8N1. Only devices with firmware version 39 are serv
 Output of show and read: one line per field, its name and its value. Addresses are
 dotted, the MAC is colon hex, names are UTF-8, codes carry their meaning in parentheses.
 
-Exit status: 0 success; 1 the device or the link failed (the reason on stderr);
+Exit status: 0 success; 1 the device or the link failed (the reason on stderr: for a
+command, the first one the device did not acknowledge, and why; a write counts as done only
+when every command of it was acknowledged, the save to EEPROM and the restart included);
 2 bad usage or a bad file (what is wrong on stderr).
 )";
 
@@ -241,17 +243,22 @@ public:
         return ExitOk;
     }
 
-    // The failure of the last command, on stderr.
-    int failed()
-    {
-        err() << "error: command 0x" << QString::number(ctx.lastCommand, 16).toUpper()
-              << " failed: " << ResultText(ctx) << Qt::endl;
-        return ExitLink;
-    }
+    // The failure of the last command sent, on stderr: a single command, or a read, which
+    // stops at its first failure.
+    int failed() { return failed(ctx.lastCommand, ResultText(ctx)); }
+    // The first failure of a write, which may have gone on to send more commands.
+    int failed(const CommandFailure& first) { return failed(first.code, first.text); }
 
     LinkContext ctx;
 
 private:
+    static int failed(quint8 code, const QString& reason)
+    {
+        err() << "error: command 0x" << QString::number(code, 16).toUpper() << " failed: " << reason
+              << Qt::endl;
+        return ExitLink;
+    }
+
     const Options& o_;
 };
 
@@ -315,8 +322,9 @@ int cmdWrite(const Options& o)
     DeviceLink link(o);
     if (const int rc = link.open())
         return rc;
-    if (!WriteDeviceConfig(link.ctx, cfg))
-        return link.failed();
+    CommandFailure first;
+    if (!WriteDeviceConfig(link.ctx, cfg, &first))
+        return link.failed(first);
     if (cfg.net.ip_prz == 255)
         err() << "note: the file chooses no address assignment (ip_prz 255); the device "
                  "keeps its own"

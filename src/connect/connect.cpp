@@ -89,12 +89,14 @@ void TFormConnect::fillPortList()
 {
     ui.ComboBox1->clear();
     int selected = -1;
+    // One read of the settings file for the whole scan, not one for each number.
+    const ComPortMap map = ComPortMap::load(Program().settingsPath);
     for (int n = 1; n <= kPortNumbers; ++n) {
-        if (!ComPortPresent(n))
+        if (!ComPortPresent(n, map))
             continue;
         QString label = QStringLiteral("COM%1").arg(n);
 #ifndef Q_OS_WIN
-        label += QStringLiteral(" (%1)").arg(ComPortDevice(n));
+        label += QStringLiteral(" (%1)").arg(ComPortDevice(n, map));
 #endif
         if (n == ConnSet().cur.COMPort)
             selected = ui.ComboBox1->count();

@@ -94,22 +94,38 @@ ComLineSettings ComLineFor(qint32 baudRate, int dataBits, int parityCode, int st
     return line;
 }
 
-QString ComPortDevice(int n)
+ComPortMap ComPortMap::load(const QString& settingsPath)
 {
-    if (n < 1 || n > 255)
+    ComPortMap map;
+    IniFile ini;
+    if (settingsPath.isEmpty() || !ini.load(settingsPath))
+        return map;
+    for (int n = 1; n <= kComPortCount; ++n) {
+        const auto path = ini.value("COM_PORTS", "COM" + QByteArray::number(n));
+        if (path && !path->isEmpty())
+            map.paths_[size_t(n - 1)] = QFile::decodeName(*path);
+    }
+    return map;
+}
+
+QString ComPortMap::device(int n) const
+{
+    if (n < 1 || n > kComPortCount)
+        return QString();
+    return paths_[size_t(n - 1)];
+}
+
+QString ComPortDevice(int n, const ComPortMap& map)
+{
+    if (n < 1 || n > kComPortCount)
         return QString();
 #ifdef Q_OS_WIN
+    Q_UNUSED(map);
     return QStringLiteral("\\\\.\\COM%1").arg(n);
 #else
-    const QString settings = Program().settingsPath;
-    if (!settings.isEmpty()) {
-        IniFile ini;
-        if (ini.load(settings)) {
-            const auto path = ini.value("COM_PORTS", "COM" + QByteArray::number(n));
-            if (path && !path->isEmpty())
-                return QFile::decodeName(*path);
-        }
-    }
+    const QString mapped = map.device(n);
+    if (!mapped.isEmpty())
+        return mapped;
     if (n <= 32)
         return QStringLiteral("/dev/ttyS%1").arg(n - 1);
     if (n <= 64)
@@ -120,9 +136,14 @@ QString ComPortDevice(int n)
 #endif
 }
 
-bool ComPortPresent(int n)
+QString ComPortDevice(int n)
 {
-    const QString device = ComPortDevice(n);
+    return ComPortDevice(n, ComPortMap::load(Program().settingsPath));
+}
+
+bool ComPortPresent(int n, const ComPortMap& map)
+{
+    const QString device = ComPortDevice(n, map);
     if (device.isEmpty())
         return false;
 #ifdef Q_OS_UNIX
@@ -148,6 +169,11 @@ bool ComPortPresent(int n)
     }
     return port.error() == QSerialPort::PermissionError;
 #endif
+}
+
+bool ComPortPresent(int n)
+{
+    return ComPortPresent(n, ComPortMap::load(Program().settingsPath));
 }
 
 std::unique_ptr<QSerialPort> OpenComPort(int n, qint32 baudRate, int dataBits, int parityCode,

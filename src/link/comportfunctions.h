@@ -10,6 +10,7 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <array>
 #include <memory>
 
 // The PC port's own parity and stop-bits codes (not the device's port settings codes).
@@ -47,11 +48,37 @@ struct ComLineSettings {
 };
 ComLineSettings ComLineFor(qint32 baudRate, int dataBits, int parityCode, int stopBitsCode);
 
-// The device path of COM port n, or an empty text when n names no device.
+constexpr int kComPortCount = 255; // COM numbers run from 1 to this
+
+// The [COM_PORTS] entries of a settings file, read once, for callers that look up many
+// numbers (the connection dialog checks all 255 in one scan). A value: later changes to the
+// file are not seen.
+class ComPortMap
+{
+public:
+    ComPortMap() = default; // maps nothing
+
+    // The entries COM1..COM255 of [COM_PORTS] in the file at path, matched as every key of
+    // the settings is (ignoring case, the first match wins). A path that is empty, missing or
+    // cannot be read gives a map of nothing.
+    static ComPortMap load(const QString& settingsPath);
+
+    // The path mapped to COM n; an empty text when n is outside 1..255 or not mapped.
+    QString device(int n) const;
+
+private:
+    std::array<QString, kComPortCount> paths_;
+};
+
+// The device path of COM port n, or an empty text when n names no device. The one-argument
+// form reads the map from Program().settingsPath for this one lookup.
+QString ComPortDevice(int n, const ComPortMap& map);
 QString ComPortDevice(int n);
 
 // Whether COM port n is there to be chosen: its device exists, and opening it succeeds or
-// fails only because it is busy or not permitted.
+// fails only because it is busy or not permitted. The one-argument form reads the map from
+// Program().settingsPath for this one lookup.
+bool ComPortPresent(int n, const ComPortMap& map);
 bool ComPortPresent(int n);
 
 // Opens COM port n for reading and writing, exclusively, with:

@@ -19,7 +19,7 @@ constexpr PortCodes kWrite[2] = {{0x10, 0x14, 0x15, 0x16, 0x21, 0x22, 0x23},
                                  {0x40, 0x41, 0x42, 0x43, 0x44, 0x45, 0x46}};
 
 // Sends a command whose data is the bytes of a field, little-endian for integers.
-template <typename T> bool send(LinkContext& ctx, quint8 code, const T& field)
+template <typename T> bool exec(LinkContext& ctx, quint8 code, const T& field)
 {
     static_assert(std::is_trivially_copyable_v<T> && sizeof(T) <= 4);
     quint8 data[sizeof(T)];
@@ -31,7 +31,7 @@ template <typename T> bool send(LinkContext& ctx, quint8 code, const T& field)
     return ExecCommand(ctx, code, data, int(sizeof(T)));
 }
 
-bool send(LinkContext& ctx, quint8 code)
+bool exec(LinkContext& ctx, quint8 code)
 {
     return ExecCommand(ctx, code, nullptr, 0);
 }
@@ -40,7 +40,7 @@ bool send(LinkContext& ctx, quint8 code)
 template <typename T> bool read(LinkContext& ctx, quint8 code, T& field, int n = int(sizeof(T)))
 {
     static_assert(std::is_trivially_copyable_v<T>);
-    if (!send(ctx, code))
+    if (!exec(ctx, code))
         return false;
     quint8 bytes[sizeof(T)] = {};
     std::memcpy(bytes, &field, sizeof(T));
@@ -58,6 +58,99 @@ bool validPort(int port)
     return port == 1 || port == 2;
 }
 
+// The commands of one write. Each send says whether that command was acknowledged, for the
+// stop rules; the first one that was not is kept, because the rules go on past some
+// failures and the operation must still report the write as failed, naming that command.
+class Sequence
+{
+public:
+    explicit Sequence(LinkContext& ctx) : ctx_(ctx) {}
+
+    template <typename T> bool send(quint8 code, const T& field)
+    {
+        return note(code, exec(ctx_, code, field));
+    }
+    bool send(quint8 code) { return note(code, exec(ctx_, code)); }
+
+    // True while every command sent so far was acknowledged.
+    bool ok() const { return !first_.failed; }
+
+    // The operation's result; hands the first failure to *failure when given.
+    bool finish(CommandFailure* failure) const
+    {
+        if (failure)
+            *failure = first_;
+        return ok();
+    }
+
+private:
+    bool note(quint8 code, bool acknowledged)
+    {
+        if (!acknowledged && !first_.failed) {
+            first_.failed = true;
+            first_.code = code;
+            first_.result = ctx_.resultCode;
+            first_.text = ResultText(ctx_);
+        }
+        return acknowledged;
+    }
+
+    LinkContext& ctx_;
+    CommandFailure first_;
+};
+
+void commit(Sequence& s, CommitWhich which)
+{
+    const quint32 packetLength = 1024;
+    // Every command is sent whatever became of the ones before: each failure has shown its
+    // own question, and the sequence goes on.
+    if (which == CommitWhich::Port1) {
+        s.send(0x17, quint8(0));
+        s.send(0x24, quint8(1));
+        s.send(0x26, quint8(1));
+        s.send(0x25, packetLength);
+    } else if (which == CommitWhich::Port2) {
+        s.send(0x47, quint8(0));
+        s.send(0x49, quint8(1));
+        s.send(0x48, packetLength);
+    }
+    s.send(0x0D);
+    s.send(0x02);
+}
+
+void writeNet(Sequence& s, const NetConfig& net)
+{
+    if (net.ip_prz == 0) {
+        if (!s.send(0x11, net.ip_adr))
+            return;
+        if (s.send(0x12, net.net_mask))
+            s.send(0x13, net.gateway);
+    }
+    // 255 means the mode was never chosen: sending it would switch the device's address
+    // assignment blindly, so the mode is left as the device has it.
+    if (net.ip_prz != 255)
+        s.send(0x33, net.ip_prz);
+    commit(s, CommitWhich::None);
+}
+
+// port is 1 or 2.
+void writePort(Sequence& s, int port, const PortConfig& group)
+{
+    const PortCodes& c = kWrite[port - 1];
+    const bool client = group.regim == 1 || group.regim == 3;
+    bool ok = s.send(c.regim, group.regim) && s.send(c.port, group.port);
+    if (ok && client)
+        ok = s.send(c.remoteIp, group.remote_ip_adr) && s.send(c.remotePort, group.remote_port);
+    ok = ok && s.send(c.rate, group.rate) && s.send(c.sett, group.port_sett);
+    if (!ok)
+        return;
+    ok = s.send(c.timeout, group.timeout);
+    if (port == 2)
+        s.send(0x39, quint8(1)); // port 2 switched on, whatever became of the time-out
+    if (ok)
+        commit(s, port == 1 ? CommitWhich::Port1 : CommitWhich::Port2);
+}
+
 } // namespace
 
 bool ReadNetConfig(LinkContext& ctx, NetConfig& net)
@@ -68,22 +161,12 @@ bool ReadNetConfig(LinkContext& ctx, NetConfig& net)
            read(ctx, 0x63, net.gateway);
 }
 
-bool WriteNetConfig(LinkContext& ctx, const NetConfig& net)
+bool WriteNetConfig(LinkContext& ctx, const NetConfig& net, CommandFailure* failure)
 {
     BusyScope busy;
-    if (net.ip_prz == 0) {
-        if (!send(ctx, 0x11, net.ip_adr))
-            return false;
-        if (send(ctx, 0x12, net.net_mask))
-            send(ctx, 0x13, net.gateway);
-    }
-    // 255 means the mode was never chosen: sending it would switch the device's address
-    // assignment blindly, so the mode is left as the device has it.
-    if (net.ip_prz == 255)
-        return CommitConfig(ctx, CommitWhich::None);
-    const bool modeWritten = send(ctx, 0x33, net.ip_prz);
-    CommitConfig(ctx, CommitWhich::None);
-    return modeWritten;
+    Sequence s(ctx);
+    writeNet(s, net);
+    return s.finish(failure);
 }
 
 bool ReadPortConfig(LinkContext& ctx, int port, PortConfig& group)
@@ -98,26 +181,17 @@ bool ReadPortConfig(LinkContext& ctx, int port, PortConfig& group)
            read(ctx, c.sett, group.port_sett) && read(ctx, c.timeout, group.timeout, 1);
 }
 
-bool WritePortConfig(LinkContext& ctx, int port, const PortConfig& group)
+bool WritePortConfig(LinkContext& ctx, int port, const PortConfig& group, CommandFailure* failure)
 {
-    if (!validPort(port))
+    if (!validPort(port)) {
+        if (failure)
+            *failure = CommandFailure(); // nothing was sent, so nothing failed
         return false;
+    }
     BusyScope busy;
-    const PortCodes& c = kWrite[port - 1];
-    const bool client = group.regim == 1 || group.regim == 3;
-    bool ok = send(ctx, c.regim, group.regim) && send(ctx, c.port, group.port);
-    if (ok && client)
-        ok = send(ctx, c.remoteIp, group.remote_ip_adr) &&
-             send(ctx, c.remotePort, group.remote_port);
-    ok = ok && send(ctx, c.rate, group.rate) && send(ctx, c.sett, group.port_sett);
-    if (!ok)
-        return false;
-    ok = send(ctx, c.timeout, group.timeout);
-    if (port == 2)
-        send(ctx, 0x39, quint8(1)); // port 2 switched on, whatever became of the time-out
-    if (ok)
-        CommitConfig(ctx, port == 1 ? CommitWhich::Port1 : CommitWhich::Port2);
-    return ok;
+    Sequence s(ctx);
+    writePort(s, port, group);
+    return s.finish(failure);
 }
 
 bool ReadDeviceConfig(LinkContext& ctx, DeviceConfig& cfg)
@@ -128,28 +202,22 @@ bool ReadDeviceConfig(LinkContext& ctx, DeviceConfig& cfg)
            ReadPortConfig(ctx, 2, cfg.ports[1]);
 }
 
-bool WriteDeviceConfig(LinkContext& ctx, const DeviceConfig& cfg)
-{
-    return WriteNetConfig(ctx, cfg.net) && WritePortConfig(ctx, 1, cfg.ports[0]) &&
-           WritePortConfig(ctx, 2, cfg.ports[1]);
-}
-
-bool CommitConfig(LinkContext& ctx, CommitWhich which)
+bool WriteDeviceConfig(LinkContext& ctx, const DeviceConfig& cfg, CommandFailure* failure)
 {
     BusyScope busy;
-    const quint32 packetLength = 1024;
-    // The outcomes before the restart are not looked at: each failure has shown its own
-    // question, and the sequence goes on.
-    if (which == CommitWhich::Port1) {
-        send(ctx, 0x17, quint8(0));
-        send(ctx, 0x24, quint8(1));
-        send(ctx, 0x26, quint8(1));
-        send(ctx, 0x25, packetLength);
-    } else if (which == CommitWhich::Port2) {
-        send(ctx, 0x47, quint8(0));
-        send(ctx, 0x49, quint8(1));
-        send(ctx, 0x48, packetLength);
-    }
-    send(ctx, 0x0D);
-    return send(ctx, 0x02);
+    Sequence s(ctx);
+    writeNet(s, cfg.net);
+    if (s.ok())
+        writePort(s, 1, cfg.ports[0]);
+    if (s.ok())
+        writePort(s, 2, cfg.ports[1]);
+    return s.finish(failure);
+}
+
+bool CommitConfig(LinkContext& ctx, CommitWhich which, CommandFailure* failure)
+{
+    BusyScope busy;
+    Sequence s(ctx);
+    commit(s, which);
+    return s.finish(failure);
 }

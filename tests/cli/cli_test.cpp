@@ -101,6 +101,58 @@ TEST_F(Cli, WritesAFileIntoTheDevice)
     EXPECT_EQ(state.restarts, 3) << "network, port 1 and port 2 each end in a restart";
 }
 
+// A write of a whole device succeeds only when the device acknowledged every command; the
+// failure names the first command that was not, even when more were sent after it, and the
+// write stops after the group it belongs to.
+TEST_F(Cli, WriteNamesTheFirstCommandThatFailed)
+{
+    DeviceConfig cfg;
+    MakeEmptyConfig(cfg);
+    cfg.net.ip_prz = 0;
+    ASSERT_TRUE(WriteCnfFile(cfg, file("w.cnf")));
+    const Codes net = {0x11, 0x12, 0x13, 0x33, 0x0D, 0x02};
+    const Codes port1 = {0x10, 0x14, 0x21, 0x22, 0x23, 0x17, 0x24, 0x26, 0x25, 0x0D, 0x02};
+    const Codes port2 = {0x40, 0x41, 0x44, 0x45, 0x46, 0x39};
+    const Codes commit2 = {0x47, 0x49, 0x48, 0x0D, 0x02};
+    const Codes version = {0x01};
+    struct Case {
+        QByteArray ignored;
+        Codes codes;
+        int exitCode;
+        const char* lastLine; // of stderr
+    };
+    const Case cases[] = {
+        {"", version + net + port1 + port2 + commit2, 0, ""},
+        {"\x11", {0x01, 0x11}, 1, "error: command 0x11 failed: Пристрій не відповідає"},
+        {"\x12",
+         {0x01, 0x11, 0x12, 0x33, 0x0D, 0x02},
+         1,
+         "error: command 0x12 failed: Пристрій не відповідає"},
+        {"\x33", version + net, 1, "error: command 0x33 failed: Пристрій не відповідає"},
+        {"\x0D", version + net, 1, "error: command 0xD failed: Пристрій не відповідає"},
+        {"\x02", version + net, 1, "error: command 0x2 failed: Пристрій не відповідає"},
+        {"\x46", version + net + port1 + port2, 1,
+         "error: command 0x46 failed: Пристрій не відповідає"},
+        {"\x39", version + net + port1 + port2 + commit2, 1,
+         "error: command 0x39 failed: Пристрій не відповідає"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "ignoring " << c.ignored.toHex().constData());
+        sim.clearLog();
+        SimSerialFaults faults;
+        faults.silentCodes = c.ignored;
+        sim.setFaults(faults);
+        const CliRun r = run({"write", "--com", QString::number(kSimCom), file("w.cnf")});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        EXPECT_EQ(SentCodes(sim), c.codes);
+        EXPECT_EQ(r.out.contains(QStringLiteral("written")), c.exitCode == 0)
+            << r.out.toStdString();
+        const QStringList errLines = r.err.split('\n', Qt::SkipEmptyParts);
+        EXPECT_EQ(errLines.isEmpty() ? QString() : errLines.last(), QString::fromUtf8(c.lastLine))
+            << r.err.toStdString();
+    }
+}
+
 TEST_F(Cli, QueriesAndFailures)
 {
     sim.setMac({0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0xEF});

@@ -1,6 +1,7 @@
 #include "link/comportfunctions.h"
 
 #include "line_probe.h"
+#include "support/file_bytes.h"
 #include "support/sim_com.h"
 
 #include <QFile>
@@ -26,17 +27,48 @@ protected:
 
 TEST_F(ComPort, DevicesOfComNumbers)
 {
-    ASSERT_TRUE(program.mapComPort(3, QStringLiteral("/dev/custom/line")));
+    // Keys match without regard to case and blanks, the first one wins, an empty entry maps
+    // nothing, and entries for numbers outside 1..255 count for nothing.
+    PutFile(program.settingsPath(), "[COM_PORTS]\r\nCOM7=" + QFile::encodeName(sim.slavePath()) +
+                                        "\r\n com3 = /dev/custom/line \r\nCOM3=/dev/shadowed\r\n"
+                                        "COM200=/dev/mapped-high\r\nCOM1=\r\n"
+                                        "COM0=/dev/zero\r\nCOM256=/dev/too-far\r\n");
+    const ComPortMap map = ComPortMap::load(program.settingsPath());
     struct Case {
         int n;
-        const char* device;
+        QString device;
     };
-    for (const Case c : {Case{1, "/dev/ttyS0"}, Case{32, "/dev/ttyS31"}, Case{33, "/dev/ttyUSB0"},
-                         Case{64, "/dev/ttyUSB31"}, Case{65, "/dev/ttyACM0"},
-                         Case{96, "/dev/ttyACM31"}, Case{97, ""}, Case{255, ""}, Case{0, ""},
-                         Case{256, ""}, Case{-1, ""}, Case{3, "/dev/custom/line"}})
-        EXPECT_EQ(ComPortDevice(c.n), QString::fromLatin1(c.device)) << c.n;
-    EXPECT_EQ(ComPortDevice(kSimCom), sim.slavePath());
+    const Case cases[] = {
+        {1, "/dev/ttyS0"},
+        {2, "/dev/ttyS1"},
+        {32, "/dev/ttyS31"},
+        {33, "/dev/ttyUSB0"},
+        {64, "/dev/ttyUSB31"},
+        {65, "/dev/ttyACM0"},
+        {96, "/dev/ttyACM31"},
+        {97, ""},
+        {255, ""},
+        {0, ""},
+        {256, ""},
+        {-1, ""},
+        {3, "/dev/custom/line"},
+        {200, "/dev/mapped-high"},
+        {kSimCom, sim.slavePath()},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ComPortDevice(c.n), c.device) << c.n;
+        EXPECT_EQ(ComPortDevice(c.n, map), c.device) << c.n << ", map read once";
+    }
+    for (int outside : {0, 256})
+        EXPECT_EQ(map.device(outside), QString()) << outside << " is no COM number";
+
+    // The map is what the file held when it was read; the single lookups read it afresh.
+    PutFile(program.settingsPath(), "[COM_PORTS]\r\nCOM3=/dev/later\r\n");
+    EXPECT_EQ(ComPortDevice(3, map), QStringLiteral("/dev/custom/line"));
+    EXPECT_EQ(ComPortDevice(3), QStringLiteral("/dev/later"));
+    for (const ComPortMap& none :
+         {ComPortMap(), ComPortMap::load(QString()), ComPortMap::load(program.path() + "/none")})
+        EXPECT_EQ(ComPortDevice(3, none), QStringLiteral("/dev/ttyS2"));
 }
 
 TEST_F(ComPort, OpenLimitsTheLineSettings)
@@ -153,16 +185,21 @@ TEST_F(ComPort, APortOpenElsewhereIsRefusedButStillPresent)
 TEST_F(ComPort, PresenceRule)
 {
     const QString plainFile = program.path() + QStringLiteral("/plain");
-    QFile f(plainFile);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
+    PutFile(plainFile, "");
     ASSERT_TRUE(program.mapComPort(8, plainFile));
     ASSERT_TRUE(program.mapComPort(9, program.path() + QStringLiteral("/missing")));
+    const ComPortMap map = ComPortMap::load(program.settingsPath());
 
-    EXPECT_TRUE(ComPortPresent(kSimCom));
-    EXPECT_FALSE(ComPortPresent(8)); // not a device
-    EXPECT_FALSE(ComPortPresent(9)); // no node
-    EXPECT_FALSE(ComPortPresent(200));
+    struct Case {
+        int n;
+        bool present;
+    };
+    for (const Case c :
+         {Case{kSimCom, true}, Case{8, false} /* not a device */, Case{9, false} /* no node */,
+          Case{200, false}, Case{0, false}, Case{256, false}}) {
+        EXPECT_EQ(ComPortPresent(c.n), c.present) << c.n;
+        EXPECT_EQ(ComPortPresent(c.n, map), c.present) << c.n << ", map read once";
+    }
 }
 
 TEST_F(ComPort, PermissionErrorNamesTheOwningGroup)

@@ -23,3 +23,17 @@ void SimComTest::openLink(LinkContext& ctx) const
     ctx.port = openCom(&error);
     ASSERT_TRUE(ctx.port) << qPrintable(error.text());
 }
+
+Codes SentCodes(const SimSerialDevice& sim)
+{
+    Codes out;
+    for (const SimFrame& f : sim.frames())
+        out.push_back(f.code);
+    return out;
+}
+
+Codes operator+(Codes a, const Codes& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}

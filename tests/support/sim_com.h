@@ -9,9 +9,17 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 struct ComOpenError;
 struct LinkContext;
+
+// Command codes in the order the device took them.
+using Codes = std::vector<int>;
+// The codes of the frames the simulated device took since the start or its last clearLog.
+Codes SentCodes(const SimSerialDevice& sim);
+// The codes of a followed by those of b.
+Codes operator+(Codes a, const Codes& b);
 
 class SimComTest : public ::testing::Test
 {
