@@ -18,8 +18,10 @@ constexpr PortCodes kRead[2] = {{0x60, 0x64, 0x65, 0x66, 0x71, 0x72, 0x73},
 constexpr PortCodes kWrite[2] = {{0x10, 0x14, 0x15, 0x16, 0x21, 0x22, 0x23},
                                  {0x40, 0x41, 0x42, 0x43, 0x44, 0x45, 0x46}};
 
-// Sends a command whose data is the bytes of a field, little-endian for integers.
-template <typename T> bool exec(LinkContext& ctx, quint8 code, const T& field)
+// Sends a command whose data is the bytes of a field, little-endian for integers. The field
+// comes as a copy: in the packed record an integer may lie at any address, where no
+// reference to it may be bound.
+template <typename T> bool exec(LinkContext& ctx, quint8 code, T field)
 {
     static_assert(std::is_trivially_copyable_v<T> && sizeof(T) <= 4);
     quint8 data[sizeof(T)];
@@ -36,7 +38,8 @@ bool exec(LinkContext& ctx, quint8 code)
     return ExecCommand(ctx, code, nullptr, 0);
 }
 
-// Sends a read command and copies the first n reply bytes into the field.
+// Sends a read command and copies the first n reply bytes into the field. The field must be
+// suitably aligned: an integer of the packed record is read into a copy (ReadPortConfig).
 template <typename T> bool read(LinkContext& ctx, quint8 code, T& field, int n = int(sizeof(T)))
 {
     static_assert(std::is_trivially_copyable_v<T>);
@@ -66,7 +69,7 @@ class Sequence
 public:
     explicit Sequence(LinkContext& ctx) : ctx_(ctx) {}
 
-    template <typename T> bool send(quint8 code, const T& field)
+    template <typename T> bool send(quint8 code, T field)
     {
         return note(code, exec(ctx_, code, field));
     }
@@ -175,10 +178,21 @@ bool ReadPortConfig(LinkContext& ctx, int port, PortConfig& group)
         return false;
     BusyScope busy;
     const PortCodes& c = kRead[port - 1];
-    return read(ctx, c.regim, group.regim) && read(ctx, c.port, group.port) &&
-           read(ctx, c.remoteIp, group.remote_ip_adr) &&
-           read(ctx, c.remotePort, group.remote_port) && read(ctx, c.rate, group.rate) &&
-           read(ctx, c.sett, group.port_sett) && read(ctx, c.timeout, group.timeout, 1);
+    // The integers of the packed group are read into aligned copies and stored back; a field
+    // that is not read keeps what the caller put there.
+    quint16 localPort = group.port;
+    quint16 remotePort = group.remote_port;
+    quint32 rate = group.rate;
+    quint32 timeout = group.timeout;
+    const bool ok = read(ctx, c.regim, group.regim) && read(ctx, c.port, localPort) &&
+                    read(ctx, c.remoteIp, group.remote_ip_adr) &&
+                    read(ctx, c.remotePort, remotePort) && read(ctx, c.rate, rate) &&
+                    read(ctx, c.sett, group.port_sett) && read(ctx, c.timeout, timeout, 1);
+    group.port = localPort;
+    group.remote_port = remotePort;
+    group.rate = rate;
+    group.timeout = timeout;
+    return ok;
 }
 
 bool WritePortConfig(LinkContext& ctx, int port, const PortConfig& group, CommandFailure* failure)
