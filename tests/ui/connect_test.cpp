@@ -99,6 +99,27 @@ public:
     }
     void pressConnect() { child<QPushButton>("BitBtn1")->click(); }
 
+    // What the operator does to the dialog, given as real input through the window system.
+    enum Input { CloseBox, Escape, ExitButton, TypeSwitch };
+    void give(Input input)
+    {
+        switch (input) {
+        case CloseBox:
+            PressCloseBox(dialog.get());
+            break;
+        case Escape:
+            PressKey(dialog.get(), Qt::Key_Escape);
+            break;
+        case ExitButton:
+            ClickWidget(child<QPushButton>("BitBtn2"));
+            break;
+        case TypeSwitch:
+            combo("ComboBox4")->setFocus();
+            PressKey(combo("ComboBox4"), Qt::Key_Down);
+            break;
+        }
+    }
+
     LinkContext link;
     StatusLine bar;
     ScriptedOperator op;
@@ -338,7 +359,6 @@ TEST_F(ConnectDialogTest, ASilentDeviceIsOfferedRetriesAndNoLeavesTheDialogOpen)
 // reach the dialog; its close box is carried out once the exchange has ended.
 TEST_F(ConnectDialogTest, InputDuringTheVersionQuery)
 {
-    enum Input { CloseBox, Escape, ExitButton, TypeSwitch };
     struct Case {
         const char* name;
         Input input;
@@ -373,21 +393,7 @@ TEST_F(ConnectDialogTest, InputDuringTheVersionQuery)
         open();
 
         DuringExchange input([&] {
-            switch (c.input) {
-            case CloseBox:
-                PressCloseBox(dialog.get());
-                break;
-            case Escape:
-                PressKey(dialog.get(), Qt::Key_Escape);
-                break;
-            case ExitButton:
-                ClickWidget(child<QPushButton>("BitBtn2"));
-                break;
-            case TypeSwitch:
-                combo("ComboBox4")->setFocus();
-                PressKey(combo("ComboBox4"), Qt::Key_Down);
-                break;
-            }
+            give(c.input);
             EXPECT_TRUE(dialog->isVisible()) << "nothing closes while the device is asked";
         });
         pressConnect();
@@ -475,11 +481,10 @@ TEST_F(ConnectDialogTest, EthernetStoresTheChoiceThenSaysTheLinkIsNotThereYet)
 // a link, however it ends; a book left with "Відмінити" leaves the file as it was.
 TEST_F(ConnectDialogTest, AnAcceptedBookIsKeptWhenTheDialogEndsWithoutALink)
 {
-    enum End { ExitButton, CloseBox, Escape };
     const struct {
         const char* name;
         const char* bookButton; // "Прийняти" or "Відмінити" of the abonent book
-        End end;
+        Input end;
         bool written;
     } cases[] = {
         {"AcceptedThenExit", "BitBtn4", ExitButton, true},
@@ -508,17 +513,7 @@ TEST_F(ConnectDialogTest, AnAcceptedBookIsKeptWhenTheDialogEndsWithoutALink)
             ASSERT_TRUE(book.answered());
         }
         ASSERT_TRUE(dialog->isVisible());
-        switch (c.end) {
-        case ExitButton:
-            ClickWidget(child<QPushButton>("BitBtn2"));
-            break;
-        case CloseBox:
-            PressCloseBox(dialog.get());
-            break;
-        case Escape:
-            PressKey(dialog.get(), Qt::Key_Escape);
-            break;
-        }
+        give(c.end);
         EXPECT_FALSE(dialog->isVisible());
         EXPECT_FALSE(dialog->Connected);
 
