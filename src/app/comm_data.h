@@ -3,8 +3,8 @@
 // answer at hand is shown. Today that is the MAC address panel pn3: six bytes in hex and the
 // "Вихід" button.
 
-#include "app/formdialog.h"
 #include "ui_comm_data.h"
+#include "widgets/formdialog.h"
 
 #include <QList>
 

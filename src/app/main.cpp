@@ -1,17 +1,17 @@
 #include "app/main.h"
 
-#include "app/menubarstyle.h"
-#include "app/suplfunc.h"
-#include "app/uiresources.h"
+#include "app/about.h"
 #include "config/cp1251.h"
 #include "config/devconfig.h"
 #include "config/operator.h"
 #include "config/program.h"
 #include "config/rd_wr_ini.h"
-#include "connect/about.h"
 #include "connect/connect.h"
 #include "link/comportfunctions.h"
 #include "link/qelbox.h"
+#include "widgets/menubarstyle.h"
+#include "widgets/suplfunc.h"
+#include "widgets/uiresources.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 // The main window's configuration file items.
 
-#include "app/filedialogs.h"
 #include "app/main.h"
 #include "link/conffun.h"
+#include "widgets/filedialogs.h"
 
 // "Збереження  параметрів конфігурації в файлі": the device on the serial link, group by
 // group, saved under the generated name. A failed read has shown its question already, and

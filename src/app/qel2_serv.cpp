@@ -1,7 +1,7 @@
 // The entry of qel2_serv: the main window with its start-up work, then the message loop.
 
-#include "app/appoperator.h"
 #include "app/main.h"
+#include "widgets/appoperator.h"
 
 #include <QApplication>
 

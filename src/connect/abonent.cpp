@@ -1,8 +1,8 @@
 #include "connect/abonent.h"
 
-#include "app/suplfunc.h"
 #include "config/cp1251.h"
 #include "config/operator.h"
+#include "widgets/suplfunc.h"
 
 namespace
 {

@@ -2,9 +2,9 @@
 // One entry of the abonent book: its name and IP address, edited in place or filled into a
 // free slot. The entry changes only when the operator accepts valid values.
 
-#include "app/formdialog.h"
 #include "config/rd_wr_ini.h"
 #include "ui_abonent.h"
+#include "widgets/formdialog.h"
 
 class TFormAbonent : public FormDialog
 {

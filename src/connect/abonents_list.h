@@ -3,9 +3,9 @@
 // with adding, changing and deleting entries. The dialog works on a copy of the book taken
 // when it is shown and hands the copy back only when the operator accepts.
 
-#include "app/formdialog.h"
 #include "config/rd_wr_ini.h"
 #include "ui_abonents_list.h"
+#include "widgets/formdialog.h"
 
 class TFormAbonents_List : public FormDialog
 {

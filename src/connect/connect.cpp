@@ -1,7 +1,5 @@
 #include "connect/connect.h"
 
-#include "app/statusline.h"
-#include "app/suplfunc.h"
 #include "config/operator.h"
 #include "config/program.h"
 #include "config/rates.h"
@@ -9,6 +7,8 @@
 #include "connect/abonents_list.h"
 #include "link/comportfunctions.h"
 #include "link/qelbox.h"
+#include "widgets/statusline.h"
+#include "widgets/suplfunc.h"
 
 #include <QThread>
 

@@ -3,8 +3,8 @@
 // abonent of the book for Ethernet; the choice is stored in the connection settings file,
 // then the link is opened and checked.
 
-#include "app/formdialog.h"
 #include "ui_connect.h"
+#include "widgets/formdialog.h"
 
 struct Abonent;
 struct LinkContext;

@@ -1,13 +1,13 @@
 // The abonent list: the grid and its buttons, the working copy of the book, and the
 // entry form opened from it.
 
-#include "app/appoperator.h"
 #include "config/cp1251.h"
 #include "config/rd_wr_ini.h"
 #include "connect/abonents_list.h"
 #include "support/qt_printers.h"
 #include "support/scripted_operator.h"
 #include "support/ui/modal_answer.h"
+#include "widgets/appoperator.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
 // The about box at its design sizes.
 
-#include "connect/about.h"
+#include "app/about.h"
 
 #include <QLabel>
 #include <QPushButton>

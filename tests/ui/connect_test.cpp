@@ -2,7 +2,6 @@
 // out-of-range input, and the serial link it opens to the simulated device.
 
 #include "app/main.h"
-#include "app/statusline.h"
 #include "config/profile.h"
 #include "config/program.h"
 #include "config/rd_wr_ini.h"
@@ -14,6 +13,7 @@
 #include "support/sim_com.h"
 #include "support/ui/modal_answer.h"
 #include "support/ui/operator_input.h"
+#include "widgets/statusline.h"
 
 #include <QAbstractButton>
 #include <QAction>

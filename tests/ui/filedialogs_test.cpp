@@ -1,4 +1,4 @@
-#include "app/filedialogs.h"
+#include "widgets/filedialogs.h"
 
 #include "support/qt_printers.h"
 #include "support/ui/choose_file.h"

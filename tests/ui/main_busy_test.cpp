@@ -1,11 +1,11 @@
 // The main window while a menu item waits on the device: it repaints, but the operator's
 // clicks do not reach it, and its close box is carried out only once the item has ended.
 
-#include "app/appoperator.h"
 #include "config/program.h"
 #include "link/qelbox.h"
 #include "support/ui/linked_main.h"
 #include "support/ui/operator_input.h"
+#include "widgets/appoperator.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,13 +1,13 @@
 // The main window: start-up, the tw option, the connect flow and the menu state.
 
 #include "app/main.h"
-#include "app/statusline.h"
 #include "config/program.h"
 #include "config/rd_wr_ini.h"
 #include "link/qelbox.h"
 #include "support/scripted_operator.h"
-#include "support/unprivileged.h"
 #include "support/ui/modal_answer.h"
+#include "support/unprivileged.h"
+#include "widgets/statusline.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -24,7 +24,6 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
-
 
 namespace
 {

@@ -1,8 +1,8 @@
 // The message dialog: layout and buttons per kind, and the answer it leaves.
 
-#include "app/appoperator.h"
-#include "app/question.h"
 #include "support/ui/modal_answer.h"
+#include "widgets/appoperator.h"
+#include "widgets/question.h"
 
 #include <QApplication>
 #include <QLabel>

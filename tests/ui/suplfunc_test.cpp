@@ -1,8 +1,8 @@
 // The status line, the connection parameters shown in it, and the integer key filter.
 
-#include "app/statusline.h"
-#include "app/suplfunc.h"
 #include "config/rd_wr_ini.h"
+#include "widgets/statusline.h"
+#include "widgets/suplfunc.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "app/question.h"
+#include "widgets/question.h"
 
 #include "config/operator.h"
 

@@ -1,6 +1,6 @@
-#include "app/appoperator.h"
+#include "widgets/appoperator.h"
 
-#include "app/question.h"
+#include "widgets/question.h"
 
 #include <QApplication>
 #include <QCursor>

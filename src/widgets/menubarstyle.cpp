@@ -1,4 +1,4 @@
-#include "app/menubarstyle.h"
+#include "widgets/menubarstyle.h"
 
 #include <QPainter>
 #include <QStyleOptionMenuItem>

@@ -1,6 +1,6 @@
-#include "app/formdialog.h"
+#include "widgets/formdialog.h"
 
-#include "app/uiresources.h"
+#include "widgets/uiresources.h"
 
 #include <QScreen>
 #include <QShowEvent>

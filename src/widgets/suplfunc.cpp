@@ -1,7 +1,7 @@
-#include "app/suplfunc.h"
+#include "widgets/suplfunc.h"
 
-#include "app/statusline.h"
 #include "config/rd_wr_ini.h"
+#include "widgets/statusline.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #pragma once
 // The about box: the program's name, version and years over a picture, and the credits.
 
-#include "app/formdialog.h"
 #include "ui_about.h"
+#include "widgets/formdialog.h"
 
 class TFormAbout : public FormDialog
 {

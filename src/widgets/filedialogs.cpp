@@ -1,4 +1,4 @@
-#include "app/filedialogs.h"
+#include "widgets/filedialogs.h"
 
 #include <QFileDialog>
 

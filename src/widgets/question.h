@@ -2,8 +2,8 @@
 // The message dialog: one to three centred lines with an acknowledge button or the pair
 // "Так" / "Ні". The caller sets MessageKind, calls ShowMessage and reads AnswerFlag.
 
-#include "app/formdialog.h"
 #include "ui_question.h"
+#include "widgets/formdialog.h"
 
 // Kind of the next message (MessageKinds in config/operator.h); set by the caller before each
 // ShowMessage and left unchanged by it.

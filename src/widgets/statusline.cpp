@@ -1,4 +1,4 @@
-#include "app/statusline.h"
+#include "widgets/statusline.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "app/uiresources.h"
+#include "widgets/uiresources.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "connect/about.h"
+#include "app/about.h"
 
 #include <QHBoxLayout>
 
