@@ -34,7 +34,8 @@ bool IsClient(int regim)
     return regim == 1 || regim == 3;
 }
 
-// The index of a code in a list of items codes 0..items-1, or -1 for a code it does not have.
+// The position of a code in a list whose items are the codes 0..items-1; -1 for a code the
+// list does not have.
 int ListIndex(int code, int items)
 {
     return Chosen(code, items) ? code : -1;
@@ -119,6 +120,7 @@ PortInput PortInputFrom(const PortConfig& group)
     in.port = QString::number(group.port);
     in.remotePort = QString::number(group.remote_port);
     in.remoteIp = OctetTexts(group.remote_ip_adr);
+    // A rate beyond int is in no table; it is not narrowed into one.
     const quint32 rate = group.rate;
     in.rate = rate <= quint32(std::numeric_limits<int>::max()) ? IndexOfRate(int(rate)) : -1;
     in.stopBits = ListIndex(group.port_sett[0], kStopBitsItems);
