@@ -3,7 +3,9 @@
 // hub and written to the device.
 
 #include "config/cnf_file.h"
+#include "config/profile.h"
 #include "config/program.h"
+#include "support/file_bytes.h"
 #include "support/qt_printers.h"
 #include "support/ui/choose_file.h"
 #include "support/ui/linked_main.h"
@@ -199,20 +201,32 @@ TEST_F(ParamFlows, AFileIsWrittenToTheDevice)
         bool change;     // port 1's local port changed in the hub
         bool saveAnswer; // the answer to "Зберегти параметри у файлі?"
         bool questionAsked;
+        const char* saveTo; // the file given to the save dialog
+        bool deviceWritten;
     };
     const Case cases[] = {
-        {"Unchanged", false, false, false},
-        {"ChangedNotSaved", true, false, true},
-        {"ChangedAndSaved", true, true, true},
+        {"Unchanged", false, false, false, "", true},
+        {"ChangedNotSaved", true, false, true, "", true},
+        {"ChangedAndSaved", true, true, true, "changed.cnf", true},
+        // A save that fails (into a file too large to be a configuration file) ends the
+        // flow before the device is written.
+        {"ChangedSaveFails", true, true, true, "big.cnf", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        SimDeviceState state = sim.state();
+        state.params.ports[0].rate = 9600;
+        sim.setState(state);
         const QString file = configFile("dev.cnf", 57600);
-        const QString copy = ConfigDirPath() + "/changed.cnf";
+        const QString copy = ConfigDirPath() + "/" + c.saveTo;
         QFile::remove(copy);
         op.asked.clear();
         if (c.questionAsked)
             op.answer({c.saveAnswer});
+        if (!c.deviceWritten) {
+            PutFile(copy, QByteArray(kMaxIniFileSize + 1, ';'));
+            op.answer({true}); // "Ви бажаєте замінити існуючий файл?"
+        }
 
         ModalAnswer open(ModalAnswer::Action::CloseWindow);
         open.inspect = [&](QWidget* d) {
@@ -240,12 +254,19 @@ TEST_F(ParamFlows, AFileIsWrittenToTheDevice)
         EXPECT_EQ(hub.seen().caption, " Параметри конфігурування пристрою");
 
         EXPECT_EQ(told(QStringLiteral("Зберегти параметри у файлі?")), c.questionAsked);
-        EXPECT_TRUE(told(kWritten));
+        EXPECT_EQ(told(kWritten), c.deviceWritten);
         const SimDeviceState after = sim.state();
-        EXPECT_EQ(after.params.ports[0].rate, 57600u) << "the file's port 1";
-        EXPECT_EQ(after.params.ports[0].port, c.change ? 4999 : 4001);
-        EXPECT_EQ(after.params.ipPrz, 1);
-        EXPECT_EQ(QFileInfo::exists(copy), c.saveAnswer);
+        if (c.deviceWritten) {
+            EXPECT_EQ(after.params.ports[0].rate, 57600u) << "the file's port 1";
+            EXPECT_EQ(after.params.ports[0].port, c.change ? 4999 : 4001);
+            EXPECT_EQ(after.params.ipPrz, 1);
+        } else {
+            EXPECT_TRUE(told(UnableToWriteText(copy)));
+            EXPECT_EQ(after.params.ports[0].rate, 9600u) << "nothing written to the device";
+        }
+        if (c.deviceWritten) {
+            EXPECT_EQ(QFileInfo(copy).isFile(), c.saveAnswer);
+        }
         DeviceConfig original;
         ASSERT_TRUE(ReadCnfFile(file, original));
         EXPECT_EQ(original.ports[0].port, 4001) << "the opened file itself is not changed";
