@@ -19,7 +19,7 @@ void TFormMain::NPrepCnfClick(const QAction* item)
     else if (!OpenConfigFile(record, dialogs))
         return;
     const DeviceConfig snapshot = record;
-    TFormConfig hub(record, TFormConfig::AcceptInto, this);
+    TFormConfig hub(record, EditMode::AcceptInto, this);
     hub.exec();
     if (hub.isAccepted())
         offerToSave(record, snapshot);
@@ -37,7 +37,7 @@ void TFormMain::NWr_ConfigClick()
     const DeviceConfig snapshot = record;
     bool accepted = false;
     {
-        TFormConfig hub(record, TFormConfig::WriteDevice, this);
+        TFormConfig hub(record, EditMode::WriteDevice, this);
         hub.exec();
         accepted = hub.isAccepted();
     }

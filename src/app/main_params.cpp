@@ -15,7 +15,7 @@ void TFormMain::NEth_ParClick()
         return; // the failed command has shown its question
     bool accepted = false;
     {
-        TFormConEth dialog(record, TFormConEth::WriteDevice, this);
+        TFormConEth dialog(record, EditMode::WriteDevice, this);
         dialog.exec();
         accepted = dialog.isAccepted();
     }
@@ -40,7 +40,7 @@ void TFormMain::editDevicePort(int port)
         return;
     bool accepted = false;
     {
-        TFormPort_Param dialog(group, port, TFormPort_Param::WriteDevice, this);
+        TFormPort_Param dialog(group, port, EditMode::WriteDevice, this);
         dialog.exec();
         accepted = dialog.isAccepted();
     }

@@ -32,15 +32,15 @@ void TFormConfig::FormShow()
 {
     setFixedSize(kSize);
     work_ = target_;
-    ui.BitBtn2->setVisible(mode_ == AcceptInto);
-    ui.BitBtn3->setVisible(mode_ == WriteDevice);
+    ui.BitBtn2->setVisible(mode_ == EditMode::AcceptInto);
+    ui.BitBtn3->setVisible(mode_ == EditMode::WriteDevice);
     ui.Panel9->setText(QString::number(work_.box_vers));
 }
 
 // The sub-dialogs edit the working copy in place; what they accept is there already.
 void TFormConfig::bt1Click()
 {
-    TFormConEth dialog(work_, TFormConEth::AcceptInto, this);
+    TFormConEth dialog(work_, EditMode::AcceptInto, this);
     dialog.exec();
 }
 
@@ -56,7 +56,7 @@ void TFormConfig::bt3Click()
 
 void TFormConfig::editPort(int port)
 {
-    TFormPort_Param dialog(work_.ports[size_t(port - 1)], port, TFormPort_Param::AcceptInto, this);
+    TFormPort_Param dialog(work_.ports[size_t(port - 1)], port, EditMode::AcceptInto, this);
     dialog.exec();
 }
 

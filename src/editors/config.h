@@ -5,6 +5,7 @@
 // when the operator accepts.
 
 #include "config/devconfig.h"
+#include "editors/editmode.h"
 #include "ui_config.h"
 #include "widgets/formdialog.h"
 
@@ -12,11 +13,6 @@ class TFormConfig : public FormDialog
 {
     Q_OBJECT
 public:
-    enum EditMode {
-        AcceptInto = 0, // "Прийняти": the caller keeps the record
-        WriteDevice = 1, // "Записати у пристрій": the caller writes the record to the device
-    };
-
     TFormConfig(DeviceConfig& target, EditMode mode, QWidget* parent = nullptr);
 
     // True once the operator accepted: the target then holds the working copy.

@@ -52,14 +52,14 @@ QLineEdit* TFormConEth::octetField(int row, int column) const
 
 bool TFormConEth::nameEditable() const
 {
-    return mode_ == AcceptInto || ConnSet().cur.Conn_Prz == 1;
+    return mode_ == EditMode::AcceptInto || ConnSet().cur.Conn_Prz == 1;
 }
 
 void TFormConEth::FormShow()
 {
     setFixedSize(kSize);
-    ui.BitBtn1->setVisible(mode_ == AcceptInto);
-    ui.BitBtn3->setVisible(mode_ == WriteDevice);
+    ui.BitBtn1->setVisible(mode_ == EditMode::AcceptInto);
+    ui.BitBtn3->setVisible(mode_ == EditMode::WriteDevice);
 
     const NetInput shown = NetInputFrom(record_.net);
     for (int column = 0; column < 4; ++column) {

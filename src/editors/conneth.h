@@ -4,6 +4,7 @@
 // into the record as soon as it is chosen; the addresses and the name only on accept.
 
 #include "config/devconfig.h"
+#include "editors/editmode.h"
 #include "ui_conneth.h"
 #include "widgets/formdialog.h"
 
@@ -15,11 +16,6 @@ class TFormConEth : public FormDialog
 {
     Q_OBJECT
 public:
-    enum EditMode {
-        AcceptInto = 0, // "Прийняти": the opener keeps the record
-        WriteDevice = 1, // "Записати в пристрій": the opener writes the group to the device
-    };
-
     // record's network group and name are edited in place.
     TFormConEth(DeviceConfig& record, EditMode mode, QWidget* parent = nullptr);
 

@@ -50,8 +50,8 @@ void TFormPort_Param::FormShow()
     ui.ComboBox5->setCurrentIndex(shown.dataBits);
     ui.Edit3->setText(shown.timeout);
 
-    ui.BitBtn1->setVisible(mode_ == AcceptInto);
-    ui.BitBtn3->setVisible(mode_ == WriteDevice);
+    ui.BitBtn1->setVisible(mode_ == EditMode::AcceptInto);
+    ui.BitBtn3->setVisible(mode_ == EditMode::WriteDevice);
     ui.GroupBox1->setEnabled(true);
     ui.GroupBox2->setEnabled(true);
     for (QWidget* field : {static_cast<QWidget*>(ui.ComboBox1), static_cast<QWidget*>(ui.Edit1),

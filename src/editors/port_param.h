@@ -4,6 +4,7 @@
 // It edits a working copy and hands it to the opener only on an accept that passed the checks.
 
 #include "config/devconfig.h"
+#include "editors/editmode.h"
 #include "ui_port_param.h"
 #include "widgets/formdialog.h"
 
@@ -16,11 +17,6 @@ class TFormPort_Param : public FormDialog
 {
     Q_OBJECT
 public:
-    enum EditMode {
-        AcceptInto = 0, // "Прийняти": the opener keeps the group
-        WriteDevice = 1, // "Записати в пристрій": the opener writes the group to the device
-    };
-
     // port (1 or 2) is shown in the caption only.
     TFormPort_Param(PortConfig& group, int port, EditMode mode, QWidget* parent = nullptr);
 

@@ -30,7 +30,7 @@ DeviceConfig sampleRecord()
 class ConfigHubTest : public ::testing::Test
 {
 protected:
-    void open(TFormConfig::EditMode mode)
+    void open(EditMode mode)
     {
         hub = std::make_unique<TFormConfig>(target, mode);
         hub->show();
@@ -65,14 +65,14 @@ protected:
 TEST_F(ConfigHubTest, ShowsTheVersionAndTheAcceptButtonOfTheMode)
 {
     target.box_vers = 39;
-    open(TFormConfig::AcceptInto);
+    open(EditMode::AcceptInto);
     EXPECT_EQ(hub->windowTitle(), " Параметри конфігурування пристрою");
     EXPECT_EQ(hub->size(), QSize(334, 236));
     EXPECT_EQ(hub->findChild<QLabel*>("Panel9")->text(), "39");
     EXPECT_TRUE(button("BitBtn2")->isVisible());
     EXPECT_FALSE(button("BitBtn3")->isVisible());
     hub.reset();
-    open(TFormConfig::WriteDevice);
+    open(EditMode::WriteDevice);
     EXPECT_FALSE(button("BitBtn2")->isVisible());
     EXPECT_TRUE(button("BitBtn3")->isVisible());
     EXPECT_EQ(button("BitBtn3")->text(), "Записати у пристрій");
@@ -82,7 +82,7 @@ TEST_F(ConfigHubTest, ShowsTheVersionAndTheAcceptButtonOfTheMode)
 // The sub-dialogs change the working copy only; the target takes it on accept.
 TEST_F(ConfigHubTest, AcceptHandsOverWhatTheSubDialogsAccepted)
 {
-    open(TFormConfig::WriteDevice);
+    open(EditMode::WriteDevice);
     editSubDialog(
         "bt2", [](QWidget* d) { setLocalPort(d, "5001"); }, "BitBtn1");
     EXPECT_EQ(seen, "Параметри Ethernet-порту 1");
@@ -121,7 +121,7 @@ TEST_F(ConfigHubTest, CancelKeepsTheTarget)
     enum End { CancelButton, Escape, CloseBox };
     for (End end : {CancelButton, Escape, CloseBox}) {
         SCOPED_TRACE(int(end));
-        open(TFormConfig::AcceptInto);
+        open(EditMode::AcceptInto);
         editSubDialog(
             "bt2", [](QWidget* d) { setLocalPort(d, "5001"); }, "BitBtn1");
         switch (end) {

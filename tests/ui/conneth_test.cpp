@@ -40,7 +40,7 @@ public: // the case tables act through the fixture
     void SetUp() override { ConnSet() = ConnSettingsState(); }
     void TearDown() override { ConnSet() = ConnSettingsState(); }
 
-    void open(TFormConEth::EditMode mode)
+    void open(EditMode mode)
     {
         dialog = std::make_unique<TFormConEth>(record, mode);
         dialog->show();
@@ -77,9 +77,9 @@ public: // the case tables act through the fixture
         }
         return all;
     }
-    void accept(TFormConEth::EditMode mode)
+    void accept(EditMode mode)
     {
-        child<QPushButton>(mode == TFormConEth::AcceptInto ? "BitBtn1" : "BitBtn3")->click();
+        child<QPushButton>(mode == EditMode::AcceptInto ? "BitBtn1" : "BitBtn3")->click();
     }
 
     DeviceConfig record = sampleRecord();
@@ -89,7 +89,7 @@ public: // the case tables act through the fixture
 
 TEST_F(ConEthTest, ShowsTheRecordAndTheAcceptButtonOfTheMode)
 {
-    open(TFormConEth::AcceptInto);
+    open(EditMode::AcceptInto);
     EXPECT_EQ(dialog->windowTitle(), " Параметри зв'язку Ethernet");
     EXPECT_EQ(dialog->size(), QSize(422, 294));
     EXPECT_EQ(octets(), QStringList({"192", "168", "1", "20", "255", "255", "255", "0", "192",
@@ -104,7 +104,7 @@ TEST_F(ConEthTest, ShowsTheRecordAndTheAcceptButtonOfTheMode)
     EXPECT_EQ(child<QPushButton>("BitBtn1")->geometry(), child<QPushButton>("BitBtn3")->geometry());
 
     dialog.reset();
-    open(TFormConEth::WriteDevice);
+    open(EditMode::WriteDevice);
     EXPECT_FALSE(child<QPushButton>("BitBtn1")->isVisible());
     EXPECT_TRUE(child<QPushButton>("BitBtn3")->isVisible());
 }
@@ -114,7 +114,7 @@ TEST_F(ConEthTest, ShowsTheRecordAndTheAcceptButtonOfTheMode)
 TEST_F(ConEthTest, NoModeChosenIsAskedFor)
 {
     record.net.ip_prz = 255;
-    open(TFormConEth::AcceptInto);
+    open(EditMode::AcceptInto);
     auto* prompt = child<QLabel>("Label14");
     EXPECT_EQ(child<QComboBox>("ComboBox1")->currentIndex(), -1);
     EXPECT_EQ(prompt->text(), "Виберіть режим");
@@ -122,7 +122,7 @@ TEST_F(ConEthTest, NoModeChosenIsAskedFor)
     EXPECT_EQ(prompt->palette().color(QPalette::WindowText), QColor(128, 0, 0));
     EXPECT_TRUE(octetsEnabled());
 
-    accept(TFormConEth::AcceptInto);
+    accept(EditMode::AcceptInto);
     ASSERT_EQ(op.asked.size(), 1);
     EXPECT_EQ(op.asked[0].kind, MsgInputError);
     EXPECT_EQ(op.asked[0].line1, "Не задано режим зміни параметрів IP");
@@ -138,7 +138,7 @@ TEST_F(ConEthTest, NoModeChosenIsAskedFor)
 // The mode is written into the record at once; automatic greys the octets and keeps them.
 TEST_F(ConEthTest, TheModeIsStoredAtOnceAndGreysTheOctets)
 {
-    open(TFormConEth::AcceptInto);
+    open(EditMode::AcceptInto);
     chooseMode(1);
     EXPECT_EQ(record.net.ip_prz, 1);
     EXPECT_FALSE(octetsEnabled());
@@ -178,9 +178,9 @@ TEST_F(ConEthTest, AcceptRefusesWhatTheRecordCannotHold)
         SCOPED_TRACE(c.name);
         record = sampleRecord();
         op.asked.clear();
-        open(TFormConEth::AcceptInto);
+        open(EditMode::AcceptInto);
         edit(c.field)->setText(c.text);
-        accept(TFormConEth::AcceptInto);
+        accept(EditMode::AcceptInto);
         ASSERT_EQ(op.asked.size(), 1);
         EXPECT_EQ(op.asked[0].kind, c.kind);
         EXPECT_EQ(op.asked[0].line1, c.line1);
@@ -196,14 +196,14 @@ TEST_F(ConEthTest, AcceptStoresTheOctetsAndTheName)
 {
     struct Case {
         const char* name;
-        TFormConEth::EditMode mode;
+        EditMode mode;
         quint8 connPrz;
         int chosenMode;
         std::function<void(ConEthTest&)> input;
         std::function<void(DeviceConfig&)> expect; // applied to the sample record
     };
     const Case cases[] = {
-        {"ManualAddresses", TFormConEth::AcceptInto, 0, 0,
+        {"ManualAddresses", EditMode::AcceptInto, 0, 0,
          [](ConEthTest& t) {
              t.edit("ip4")->setText("200");
              t.edit("im4")->setText("128");
@@ -215,19 +215,19 @@ TEST_F(ConEthTest, AcceptStoresTheOctetsAndTheName)
              r.net.gateway[0] = 10;
          }},
         // Automatic: the octets are not looked at, even when they are incomplete.
-        {"AutomaticKeepsTheAddresses", TFormConEth::AcceptInto, 0, 1,
+        {"AutomaticKeepsTheAddresses", EditMode::AcceptInto, 0, 1,
          [](ConEthTest& t) { t.edit("ip2")->clear(); }, [](DeviceConfig& r) { r.net.ip_prz = 1; }},
-        {"EmptyNameIsAllZero", TFormConEth::AcceptInto, 0, 0,
+        {"EmptyNameIsAllZero", EditMode::AcceptInto, 0, 0,
          [](ConEthTest& t) { t.edit("Edit1")->clear(); },
          [](DeviceConfig& r) { SetBoxNameBytes(r, QByteArray()); }},
-        {"NewName", TFormConEth::AcceptInto, 0, 0,
+        {"NewName", EditMode::AcceptInto, 0, 0,
          [](ConEthTest& t) { t.edit("Edit1")->setText("Насосна 2"); },
          [](DeviceConfig& r) { SetBoxName(r, QStringLiteral("Насосна 2")); }},
         // Writing to a device over a COM link: there is no name to write, and the record's
         // name is left alone.
-        {"DeviceOverComKeepsTheName", TFormConEth::WriteDevice, 0, 0, [](ConEthTest&) {},
+        {"DeviceOverComKeepsTheName", EditMode::WriteDevice, 0, 0, [](ConEthTest&) {},
          [](DeviceConfig&) {}},
-        {"DeviceOverEthernetTakesTheName", TFormConEth::WriteDevice, 1, 0,
+        {"DeviceOverEthernetTakesTheName", EditMode::WriteDevice, 1, 0,
          [](ConEthTest& t) { t.edit("Edit1")->setText("QEL"); },
          [](DeviceConfig& r) { SetBoxName(r, QStringLiteral("QEL")); }},
     };
@@ -254,7 +254,7 @@ TEST_F(ConEthTest, TheNameIsOfferedOnlyWhereTheLinkCarriesIt)
     for (quint8 connPrz : {0, 1}) {
         SCOPED_TRACE(int(connPrz));
         ConnSet().cur.Conn_Prz = connPrz;
-        open(TFormConEth::WriteDevice);
+        open(EditMode::WriteDevice);
         QLineEdit* name = edit("Edit1");
         EXPECT_EQ(name->isEnabled(), connPrz == 1);
         EXPECT_EQ(name->text(), connPrz == 1 ? "Котельня" : "");

@@ -7,17 +7,13 @@
 #include "config/program.h"
 #include "support/file_bytes.h"
 #include "support/qt_printers.h"
-#include "support/ui/choose_file.h"
 #include "support/ui/linked_main.h"
 #include "support/ui/modal_answer.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -63,24 +59,6 @@ protected:
         EXPECT_TRUE(WriteCnfFile(cfg, path));
         return path;
     }
-};
-
-// Closes every modal dialog that opens while it lives, so an unexpected one fails the test
-// instead of blocking it.
-struct UnexpectedDialogs {
-    UnexpectedDialogs()
-    {
-        timer.setInterval(10);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            if (QWidget* dialog = QApplication::activeModalWidget()) {
-                captions << dialog->windowTitle();
-                dialog->close();
-            }
-        });
-        timer.start();
-    }
-    QTimer timer;
-    QStringList captions;
 };
 
 } // namespace
@@ -228,10 +206,7 @@ TEST_F(ParamFlows, AFileIsWrittenToTheDevice)
             op.answer({true}); // "Ви бажаєте замінити існуючий файл?"
         }
 
-        ModalAnswer open(ModalAnswer::Action::CloseWindow);
-        open.inspect = [&](QWidget* d) {
-            ChooseFileAndAccept(*qobject_cast<QFileDialog*>(d), file);
-        };
+        const auto open = ChooseFileInNextDialog(file);
         ModalAnswer hub("BitBtn3"); // "Записати у пристрій"
         std::unique_ptr<ModalAnswer> save;
         hub.inspect = [&](QWidget* d) {
@@ -241,15 +216,11 @@ TEST_F(ParamFlows, AFileIsWrittenToTheDevice)
                 d->findChild<QPushButton*>("bt2")->click();
                 EXPECT_TRUE(port.answered());
             }
-            if (c.saveAnswer) {
-                save = std::make_unique<ModalAnswer>(ModalAnswer::Action::CloseWindow);
-                save->inspect = [&](QWidget* s) {
-                    ChooseFileAndAccept(*qobject_cast<QFileDialog*>(s), copy);
-                };
-            }
+            if (c.saveAnswer)
+                save = ChooseFileInNextDialog(copy);
         };
         trigger("NWr_Config");
-        ASSERT_TRUE(open.answered());
+        ASSERT_TRUE(open->answered());
         ASSERT_TRUE(hub.answered());
         EXPECT_EQ(hub.seen().caption, " Параметри конфігурування пристрою");
 
@@ -282,10 +253,9 @@ TEST_F(ParamFlows, AFileOfAnotherVersionIsNotWritten)
     const QString file = ConfigDirPath() + "/v40.cnf";
     ASSERT_TRUE(WriteCnfFile(cfg, file));
     sim.clearLog();
-    ModalAnswer open(ModalAnswer::Action::CloseWindow);
-    open.inspect = [&](QWidget* d) { ChooseFileAndAccept(*qobject_cast<QFileDialog*>(d), file); };
+    const auto open = ChooseFileInNextDialog(file);
     trigger("NWr_Config");
-    ASSERT_TRUE(open.answered());
+    ASSERT_TRUE(open->answered());
     ASSERT_EQ(op.asked.size(), 1);
     EXPECT_EQ(op.asked[0].line1, "Файл v40.cnf не є файлом конфігурації");
     EXPECT_EQ(sim.frameCount(), 0);
@@ -319,12 +289,8 @@ TEST_F(ParamFlows, NewAndExistingFilesAreEditedAndSaved)
         sim.clearLog();
 
         std::unique_ptr<ModalAnswer> open;
-        if (QByteArray(c.item) == "NEditcnf") {
-            open = std::make_unique<ModalAnswer>(ModalAnswer::Action::CloseWindow);
-            open->inspect = [&](QWidget* d) {
-                ChooseFileAndAccept(*qobject_cast<QFileDialog*>(d), file);
-            };
-        }
+        if (QByteArray(c.item) == "NEditcnf")
+            open = ChooseFileInNextDialog(file);
         ModalAnswer hub(c.hubButton);
         std::unique_ptr<ModalAnswer> save;
         hub.inspect = [&](QWidget* d) {
@@ -334,12 +300,8 @@ TEST_F(ParamFlows, NewAndExistingFilesAreEditedAndSaved)
                 d->findChild<QPushButton*>("bt3")->click();
                 EXPECT_TRUE(port.answered());
             }
-            if (c.questionAsked) {
-                save = std::make_unique<ModalAnswer>(ModalAnswer::Action::CloseWindow);
-                save->inspect = [&](QWidget* s) {
-                    ChooseFileAndAccept(*qobject_cast<QFileDialog*>(s), saved);
-                };
-            }
+            if (c.questionAsked)
+                save = ChooseFileInNextDialog(saved);
         };
         trigger(c.item);
         ASSERT_TRUE(hub.answered());

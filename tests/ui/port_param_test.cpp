@@ -45,7 +45,7 @@ QStringList items(const QComboBox* box)
 class PortParamTest : public ::testing::Test
 {
 public: // the case tables act through the fixture
-    void open(int port = 1, TFormPort_Param::EditMode mode = TFormPort_Param::AcceptInto)
+    void open(int port = 1, EditMode mode = EditMode::AcceptInto)
     {
         dialog = std::make_unique<TFormPort_Param>(group, port, mode);
         dialog->show();
@@ -124,7 +124,7 @@ TEST_F(PortParamTest, ListsCaptionAndWhatItShows)
     EXPECT_FALSE(child<QPushButton>("BitBtn3")->isVisible());
 
     dialog.reset();
-    open(1, TFormPort_Param::WriteDevice);
+    open(1, EditMode::WriteDevice);
     EXPECT_EQ(dialog->windowTitle(), "Параметри Ethernet-порту 1");
     EXPECT_FALSE(child<QPushButton>("BitBtn1")->isVisible());
     EXPECT_TRUE(child<QPushButton>("BitBtn3")->isVisible());
