@@ -45,6 +45,26 @@ bool parseMac(const QString& text, std::array<quint8, 6>& mac)
     return true;
 }
 
+// The device as the program starts it: addressed on the loopback network it will answer on,
+// port 1 a TCP server, port 2 a TCP client of a host there, both at 9600 bit/s.
+SimDeviceState demoDevice()
+{
+    SimDeviceState state;
+    SimParams& p = state.params;
+    p.ip = {127, 0, 0, 2};
+    p.mask = {255, 0, 0, 0};
+    p.gateway = {127, 0, 0, 1};
+    p.ports[0].regim = 0;
+    p.ports[0].port = 4001;
+    p.ports[1].regim = 1;
+    p.ports[1].port = 4002;
+    p.ports[1].remoteIp = {127, 0, 0, 1};
+    p.ports[1].remotePort = 5000;
+    p.port2Enabled = 1;
+    state.saved = p;
+    return state;
+}
+
 int usageError(const QString& text)
 {
     std::fprintf(stderr, "qel2_sim: %s\n\n%s", qPrintable(text), kUsage);
@@ -59,7 +79,7 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments().mid(1);
 
     bool serial = false;
-    SimDeviceState state;
+    SimDeviceState state = demoDevice();
     SimSerialFaults faults;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];

@@ -133,10 +133,16 @@ TFormMain::TFormMain(const QStringList& args, QWidget* parent) : QMainWindow(par
     TimerStart->setInterval(100);
     connect(TimerStart, &QTimer::timeout, this, &TFormMain::TimerStartTimer);
 
-    onFlowItem(ui.Nrdcnf, &TFormMain::NrdcnfClick);
-    onFlowItem(ui.N11, &TFormMain::N11Click);
-    onFlowItem(ui.N21, &TFormMain::N21Click);
-    onFlowItem(ui.N2, &TFormMain::N2Click);
+    onFlowItem(ui.NNewcnf, [this] { NPrepCnfClick(ui.NNewcnf); });
+    onFlowItem(ui.NEditcnf, [this] { NPrepCnfClick(ui.NEditcnf); });
+    onFlowItem(ui.NWr_Config, [this] { NWr_ConfigClick(); });
+    onFlowItem(ui.Nrdcnf, [this] { NrdcnfClick(); });
+    onFlowItem(ui.NEth_Par, [this] { NEth_ParClick(); });
+    onFlowItem(ui.NPor1, [this] { NPor1Click(); });
+    onFlowItem(ui.NPort2, [this] { NPort2Click(); });
+    onFlowItem(ui.N11, [this] { N11Click(); });
+    onFlowItem(ui.N21, [this] { N21Click(); });
+    onFlowItem(ui.N2, [this] { N2Click(); });
     connect(ui.Nconnect, &QAction::triggered, this, &TFormMain::NconnectClick);
     connect(ui.Nvers, &QAction::triggered, this, &TFormMain::NversClick);
     connect(ui.NExit, &QAction::triggered, this, &TFormMain::NExitClick);
@@ -158,11 +164,11 @@ TFormMain::FlowScope::~FlowScope()
     QTimer::singleShot(0, &window_, [w = &window_] { w->close(); });
 }
 
-void TFormMain::onFlowItem(QAction* item, void (TFormMain::*handler)())
+void TFormMain::onFlowItem(QAction* item, std::function<void()> handler)
 {
-    connect(item, &QAction::triggered, this, [this, handler] {
+    connect(item, &QAction::triggered, this, [this, handler = std::move(handler)] {
         const FlowScope flow(*this);
-        (this->*handler)();
+        handler();
     });
 }
 

@@ -8,8 +8,10 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
+struct DeviceConfig;
 struct LinkContext;
 class QTimer;
 
@@ -68,7 +70,7 @@ private:
         TFormMain& window_;
     };
     // Connects a menu item to a handler that runs as a flow.
-    void onFlowItem(QAction* item, void (TFormMain::*handler)());
+    void onFlowItem(QAction* item, std::function<void()> handler);
 
     void FormShow();
     void FormClose();
@@ -79,6 +81,22 @@ private:
     void setCaption();
 
     void NrdcnfClick();
+    // "Створення нового файлу конфігурації" (tag 0) and "Перегляд/ Коригування файлу
+    // конфігурації" (tag 1), told apart by the item's tag.
+    void NPrepCnfClick(const QAction* item);
+    void NWr_ConfigClick();
+    // The network group, port 1 and port 2 of record to the device, each group only after the
+    // one before it was written; the notice when all three were.
+    void WriteConfigToDevice(const DeviceConfig& record);
+    void NEth_ParClick();
+    void NPor1Click();
+    void NPort2Click();
+    void editDevicePort(int port);
+    // The question whether to save a changed record, and the save; false when the save was
+    // asked for and failed.
+    bool offerToSave(const DeviceConfig& record, const DeviceConfig& snapshot);
+    // "Параметри записані у пристрій".
+    void tellWritten();
     void N11Click();
     void N21Click();
     void N2Click();

@@ -189,8 +189,8 @@ bool OpenConfigFile(DeviceConfig& cfg, FileDialogs& dialogs)
     return false;
 }
 
-bool SaveConfigFile(const DeviceConfig& cfg, FileDialogs& dialogs, const QString& proposedName,
-                    const QDateTime& now)
+SaveOutcome SaveConfigFile(const DeviceConfig& cfg, FileDialogs& dialogs,
+                           const QString& proposedName, const QDateTime& now)
 {
     FileDialogRequest req;
     req.title = QStringLiteral("Вибір файлу для запису параметрів конфігурації");
@@ -204,7 +204,7 @@ bool SaveConfigFile(const DeviceConfig& cfg, FileDialogs& dialogs, const QString
         req.fileName = current;
         const QString confirmed = dialogs.saveFile(req);
         if (confirmed.isEmpty())
-            return false;
+            return SaveOutcome::Cancelled;
         if (offeredAgain && confirmed == req.fileName)
             break;
         current = confirmed;
@@ -222,9 +222,9 @@ bool SaveConfigFile(const DeviceConfig& cfg, FileDialogs& dialogs, const QString
     QString error;
     if (!WriteCnfFile(cfg, current, &error)) {
         ShowErrorText(error);
-        return false;
+        return SaveOutcome::Failed;
     }
     CurrentOperator().ask(MsgNotice, QStringLiteral("Параметри конфігурації"),
                           QStringLiteral("збережені в файлі %1").arg(fileNameOnly(current)));
-    return true;
+    return SaveOutcome::Saved;
 }

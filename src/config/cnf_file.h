@@ -59,9 +59,13 @@ QString FileNameFromDeviceName(const QString& name);
 // callers drop it.
 bool OpenConfigFile(DeviceConfig& cfg, FileDialogs& dialogs);
 
+// How a save ended: the file written, the operator cancelled, or the write failed (the
+// operator has been shown the error).
+enum class SaveOutcome { Saved, Cancelled, Failed };
+
 // Offers proposedName (or, when empty, the generated name at now) in the save dialog, asks
 // before replacing a file, writes cfg to the confirmed name and tells the operator. A failed
-// write is shown as an error instead of the notice. True when the file was written; false
-// when the operator cancelled or the write failed.
-bool SaveConfigFile(const DeviceConfig& cfg, FileDialogs& dialogs, const QString& proposedName = {},
-                    const QDateTime& now = QDateTime::currentDateTime());
+// write is shown as an error instead of the notice.
+SaveOutcome SaveConfigFile(const DeviceConfig& cfg, FileDialogs& dialogs,
+                           const QString& proposedName = {},
+                           const QDateTime& now = QDateTime::currentDateTime());

@@ -1,6 +1,7 @@
 #include "connect/abonent.h"
 
 #include "config/cp1251.h"
+#include "config/group_input.h"
 #include "config/operator.h"
 #include "widgets/suplfunc.h"
 
@@ -12,22 +13,6 @@ constexpr int kHeight = 162;
 
 const QString kNotAll = QStringLiteral("Уведені не всі параметри");
 const QString kRangeHint = QStringLiteral("(0...255)");
-
-// A decimal number, optionally negative, in ASCII digits; the key filter lets '%' and the
-// apostrophe through and pasted text is not filtered, so a field may hold anything.
-bool parseNumber(const QString& text, int& value)
-{
-    const qsizetype start = text.startsWith(u'-') ? 1 : 0;
-    if (text.size() == start)
-        return false;
-    for (qsizetype i = start; i < text.size(); ++i) {
-        if (text.at(i) < u'0' || text.at(i) > u'9')
-            return false;
-    }
-    bool ok = false;
-    value = text.toInt(&ok);
-    return ok;
-}
 
 } // namespace
 
@@ -62,19 +47,21 @@ bool TFormAbonent::readAddress(IpAddress& address)
 {
     QLineEdit* const fields[] = {ui.ip1, ui.ip2, ui.ip3, ui.ip4};
     for (int i = 0; i < 4; ++i) {
+        // The key filter lets '%' and the apostrophe through and pasted text is not
+        // filtered, so a field may hold anything.
         const QString text = fields[i]->text();
-        int value = 0;
+        const std::optional<qint64> value = ParseWholeNumber(text);
         if (text.isEmpty()) {
             CurrentOperator().ask(MsgInputError, kNotAll, QString());
-        } else if (!parseNumber(text, value)) {
+        } else if (!value) {
             CurrentOperator().ask(MsgInputError, QStringLiteral("Поле IP-адреси містить не число"),
                                   kRangeHint);
-        } else if (value < 0 || value > 255) {
+        } else if (*value < 0 || *value > 255) {
             CurrentOperator().ask(MsgInputError,
                                   QStringLiteral("Поле IP-адреси поза припустимого діапазону"),
                                   kRangeHint);
         } else {
-            address[size_t(i)] = quint8(value);
+            address[size_t(i)] = quint8(*value);
             continue;
         }
         fields[i]->setFocus();

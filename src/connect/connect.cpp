@@ -7,6 +7,7 @@
 #include "connect/abonents_list.h"
 #include "link/comportfunctions.h"
 #include "link/qelbox.h"
+#include "widgets/editfields.h"
 #include "widgets/statusline.h"
 #include "widgets/suplfunc.h"
 
@@ -36,10 +37,8 @@ bool fieldNumber(const QLineEdit* edit, int* value)
 {
     bool ok = false;
     *value = edit->text().toInt(&ok);
-    if (!ok) {
-        CurrentOperator().ask(MsgError, QStringLiteral("'%1' не є цілим числом").arg(edit->text()),
-                              QString());
-    }
+    if (!ok)
+        ShowNotANumber(edit->text());
     return ok;
 }
 
@@ -189,8 +188,7 @@ bool TFormConnect::acceptSerialPage()
         return false;
     if (wait < kMinWaitTime || wait > kMaxWaitTime || timeout < kMinTimeOut ||
         timeout > kMaxTimeOut) {
-        CurrentOperator().ask(MsgInputError, QStringLiteral("Введіть значення "),
-                              QStringLiteral("відповідно до заданого діапазону"));
+        ShowOutOfRange();
         return false;
     }
 

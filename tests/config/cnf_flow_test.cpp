@@ -205,7 +205,7 @@ TEST_F(CnfFlow, SaveNamingLoop)
         for (const QString& a : c.dialog)
             dialogs.answer({a});
 
-        const bool saved = SaveConfigFile(record(), dialogs, c.proposed, now);
+        const SaveOutcome saved = SaveConfigFile(record(), dialogs, c.proposed, now);
 
         QStringList offers;
         for (const FileDialogRequest& r : dialogs.requests)
@@ -225,7 +225,7 @@ TEST_F(CnfFlow, SaveNamingLoop)
             EXPECT_EQ(op.asked[i].line2, want[i].line2) << i;
         }
 
-        EXPECT_EQ(saved, !c.written.isEmpty());
+        EXPECT_EQ(saved, c.written.isEmpty() ? SaveOutcome::Cancelled : SaveOutcome::Saved);
         if (!c.written.isEmpty()) {
             DeviceConfig back;
             ReadCnfFile(c.written, back);
@@ -265,7 +265,7 @@ TEST_F(CnfFlow, FailedSaveShowsTheErrorAndNoNotice)
 {
     const QString p = cfgPath("missing/dev.cnf");
     dialogs.answer({p});
-    EXPECT_FALSE(SaveConfigFile(record(), dialogs, {}, now));
+    EXPECT_EQ(SaveConfigFile(record(), dialogs, {}, now), SaveOutcome::Failed);
     ASSERT_EQ(op.asked.size(), 1);
     EXPECT_EQ(op.asked[0].kind, MsgError);
     EXPECT_EQ(op.asked[0].line1, "Unable to write to " + QDir::toNativeSeparators(p));
@@ -277,7 +277,7 @@ TEST_F(CnfFlow, FailedSaveShowsTheErrorAndNoNotice)
     QDir().mkpath(cfgPath("adir"));
     dialogs.answer({cfgPath("adir")});
     op.answer({true});
-    EXPECT_FALSE(SaveConfigFile(record(), dialogs, {}, now));
+    EXPECT_EQ(SaveConfigFile(record(), dialogs, {}, now), SaveOutcome::Failed);
     ASSERT_EQ(op.asked.size(), 2);
     EXPECT_EQ(op.asked[0].line1, question("adir"));
     EXPECT_EQ(op.asked[1].kind, MsgError);

@@ -8,7 +8,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -16,24 +15,6 @@ namespace
 {
 
 constexpr int kSimCom = 7;
-
-// Closes every modal dialog that opens while it lives and keeps their captions, so an
-// unexpected dialog fails the test instead of blocking it.
-struct UnexpectedDialogs {
-    UnexpectedDialogs()
-    {
-        timer.setInterval(10);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            if (QWidget* dialog = QApplication::activeModalWidget()) {
-                captions << dialog->windowTitle();
-                dialog->close();
-            }
-        });
-        timer.start();
-    }
-    QTimer timer;
-    QStringList captions;
-};
 
 class DataQueries : public LinkedMainTest
 {

@@ -1,8 +1,11 @@
 #include "support/ui/modal_answer.h"
 
+#include "support/ui/choose_file.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QWidget>
@@ -76,4 +79,27 @@ void ModalAnswer::record(QWidget* dialog)
     }
     if (const QWidget* f = dialog->focusWidget())
         seen_.focus = f->objectName();
+}
+
+UnexpectedDialogs::UnexpectedDialogs()
+{
+    timer_.setInterval(10);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            captions << dialog->windowTitle();
+            dialog->close();
+        }
+    });
+    timer_.start();
+}
+
+std::unique_ptr<ModalAnswer> ChooseFileInNextDialog(const QString& path)
+{
+    auto answer = std::make_unique<ModalAnswer>(ModalAnswer::Action::CloseWindow);
+    answer->inspect = [path](QWidget* dialog) {
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        ASSERT_NE(files, nullptr) << "a file dialog";
+        ChooseFileAndAccept(*files, path);
+    };
+    return answer;
 }

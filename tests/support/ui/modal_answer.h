@@ -7,9 +7,11 @@
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class QWidget;
 
@@ -52,3 +54,20 @@ private:
     bool answered_ = false;
     SeenDialog seen_;
 };
+
+// Closes every modal dialog that opens while it lives and keeps their captions, so an
+// unexpected dialog fails the test instead of blocking it.
+class UnexpectedDialogs : public QObject
+{
+    Q_OBJECT
+public:
+    UnexpectedDialogs();
+    QStringList captions;
+
+private:
+    QTimer timer_;
+};
+
+// An answer to the next file dialog that chooses path in it, as the operator types a name.
+// Create it before the call that opens the dialog.
+std::unique_ptr<ModalAnswer> ChooseFileInNextDialog(const QString& path);
