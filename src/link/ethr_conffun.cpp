@@ -243,13 +243,17 @@ bool ReadConfigEth(LinkContext& ctx)
     return true;
 }
 
-bool WriteConfigEth(LinkContext& ctx, const DeviceConfig& record)
+bool WriteConfigEth(LinkContext& ctx, const DeviceConfig& record, bool* acknowledged)
 {
     ConfigBlock req = ctx.configBlock; // its signature and every byte the record has no field for
     RecordToBlock(req, record);
     req[kCommandAt] = kCmdWrite;
     std::copy(std::begin(kWriteMark), std::end(kWriteMark), req.begin() + kWriteMarkAt);
-    if (exchangeAsking(ctx, req, QStringLiteral("Не виконано запис конфігурації в пристрій")))
+    const bool written =
+        exchangeAsking(ctx, req, QStringLiteral("Не виконано запис конфігурації в пристрій"));
+    if (acknowledged)
+        *acknowledged = written;
+    if (written)
         notice(QStringLiteral("Параметри записані у пристрій"), QString());
     {
         // The device saves the configuration and restarts; the windows stay still meanwhile.
