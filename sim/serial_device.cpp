@@ -40,7 +40,9 @@ void closeFd(int& fd)
 
 } // namespace
 
-SimSerialDevice::SimSerialDevice() = default;
+SimSerialDevice::SimSerialDevice() : SimSerialDevice(std::make_shared<SimDevice>()) {}
+
+SimSerialDevice::SimSerialDevice(std::shared_ptr<SimDevice> device) : device_(std::move(device)) {}
 
 SimSerialDevice::~SimSerialDevice()
 {
@@ -158,41 +160,32 @@ SimSerialFaults SimSerialDevice::faults() const
 
 void SimSerialDevice::setVersion(quint8 version)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    state_.version = version;
+    device_->setVersion(version);
 }
 
 void SimSerialDevice::setMac(const std::array<quint8, 6>& mac)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    state_.mac = mac;
+    device_->setMac(mac);
 }
 
 void SimSerialDevice::setName(const QByteArray& cp1251Name)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    state_.name = cp1251Name.left(20);
+    device_->setName(cp1251Name);
 }
 
 void SimSerialDevice::setTcpState(int port, quint8 state)
 {
-    if (port != 1 && port != 2)
-        return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    state_.tcpState[size_t(port - 1)] = state;
+    device_->setTcpState(port, state);
 }
 
 SimDeviceState SimSerialDevice::state() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return state_;
+    return device_->state();
 }
 
 void SimSerialDevice::setState(const SimDeviceState& state)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    state_ = state;
-    state_.name = state_.name.left(20);
+    device_->setState(state);
 }
 
 QList<SimFrame> SimSerialDevice::frames() const
@@ -336,7 +329,9 @@ void SimSerialDevice::answer(const SimFrame& taken)
         frame.answered = configPosition_ && !faults.silent && frame.receivedNs >= silentUntilNs_ &&
                          !faults.silentCodes.contains(char(frame.code));
         if (frame.answered) {
-            reply = RunSimCommand(state_, frame.code, frame.data);
+            reply = device_->update([&](SimDeviceState& state) {
+                return RunSimCommand(state, frame.code, frame.data);
+            });
             if (frame.code == 0x02 && faults.restartSilenceMs > 0)
                 silentUntilNs_ = nowNs() + qint64(faults.restartSilenceMs) * 1'000'000;
         }

@@ -6,8 +6,10 @@
 //
 // Every switch (faults, mode switch, state) may be changed from any thread at any time; it
 // applies from the next frame on.
+//
+// The device's data is a SimDevice of its own, or one shared with the UDP side.
 
-#include "sim/device_state.h"
+#include "sim/device.h"
 
 #include <QByteArray>
 #include <QList>
@@ -40,7 +42,8 @@ struct SimFrame {
 class SimSerialDevice
 {
 public:
-    SimSerialDevice();
+    SimSerialDevice(); // a device of its own
+    explicit SimSerialDevice(std::shared_ptr<SimDevice> device);
     ~SimSerialDevice(); // stops the thread and closes both ends
     SimSerialDevice(const SimSerialDevice&) = delete;
     SimSerialDevice& operator=(const SimSerialDevice&) = delete;
@@ -63,7 +66,8 @@ public:
     void setFaults(const SimSerialFaults& faults);
     SimSerialFaults faults() const;
 
-    // The device's own data.
+    // The device's own data; the setters and state() are those of device().
+    std::shared_ptr<SimDevice> device() const { return device_; }
     void setVersion(quint8 version);
     void setMac(const std::array<quint8, 6>& mac);
     void setName(const QByteArray& cp1251Name); // cut to 20 bytes
@@ -90,7 +94,7 @@ private:
 
     mutable std::mutex mutex_;
     mutable std::condition_variable framesChanged_;
-    SimDeviceState state_;
+    const std::shared_ptr<SimDevice> device_;
     SimSerialFaults faults_;
     bool configPosition_ = true;
     QList<SimFrame> frames_;
