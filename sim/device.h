@@ -8,6 +8,7 @@
 
 #include "sim/device_state.h"
 
+#include <memory>
 #include <mutex>
 
 class SimDevice
@@ -36,4 +37,24 @@ public:
 private:
     mutable std::mutex mutex_;
     SimDeviceState state_;
+};
+
+// What each side (serial, UDP) offers about the device it stands for: the shared data itself
+// and the setters the tests and the front end use most.
+class SimDeviceSide
+{
+public:
+    std::shared_ptr<SimDevice> device() const { return device_; }
+    void setVersion(quint8 version) { device_->setVersion(version); }
+    void setMac(const std::array<quint8, 6>& mac) { device_->setMac(mac); }
+    void setName(const QByteArray& cp1251Name) { device_->setName(cp1251Name); }
+    void setTcpState(int port, quint8 state) { device_->setTcpState(port, state); }
+    SimDeviceState state() const { return device_->state(); }
+    void setState(const SimDeviceState& state) { device_->setState(state); }
+
+protected:
+    explicit SimDeviceSide(std::shared_ptr<SimDevice> device) : device_(std::move(device)) {}
+    ~SimDeviceSide() = default;
+
+    const std::shared_ptr<SimDevice> device_;
 };

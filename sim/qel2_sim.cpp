@@ -40,35 +40,34 @@ const char kUsage[] =
     "  --help          this text\n"
     "Runs until it is stopped with Ctrl+C or a termination signal.\n";
 
-bool parseMac(const QString& text, std::array<quint8, 6>& mac)
+// N numbers separated by sep, each of minDigits to maxDigits digits in base and at most 255.
+template <size_t N>
+bool parseBytes(const QString& text, QChar sep, int base, int minDigits, int maxDigits,
+                std::array<quint8, N>& out)
 {
-    const QStringList parts = text.split(QLatin1Char(':'));
-    if (parts.size() != 6)
+    const QStringList parts = text.split(sep);
+    if (parts.size() != int(N))
         return false;
-    for (int i = 0; i < 6; ++i) {
+    for (size_t i = 0; i < N; ++i) {
+        const QString& part = parts[int(i)];
         bool ok = false;
-        const uint v = parts[i].toUInt(&ok, 16);
-        if (!ok || parts[i].size() != 2 || v > 0xFF)
+        const uint v = part.toUInt(&ok, base);
+        if (!ok || part.size() < minDigits || part.size() > maxDigits || v > 0xFF)
             return false;
-        mac[size_t(i)] = quint8(v);
+        out[i] = quint8(v);
     }
     return true;
+}
+
+bool parseMac(const QString& text, std::array<quint8, 6>& mac)
+{
+    return parseBytes(text, QLatin1Char(':'), 16, 2, 2, mac);
 }
 
 // An address in dotted notation.
 bool parseAddress(const QString& text, IpAddress& ip)
 {
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return false;
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        const uint v = parts[i].toUInt(&ok, 10);
-        if (!ok || parts[i].isEmpty() || parts[i].size() > 3 || v > 255)
-            return false;
-        ip[size_t(i)] = quint8(v);
-    }
-    return true;
+    return parseBytes(text, QLatin1Char('.'), 10, 1, 3, ip);
 }
 
 bool parsePort(const QString& text, uint min, quint16& port)

@@ -42,7 +42,10 @@ void closeFd(int& fd)
 
 SimSerialDevice::SimSerialDevice() : SimSerialDevice(std::make_shared<SimDevice>()) {}
 
-SimSerialDevice::SimSerialDevice(std::shared_ptr<SimDevice> device) : device_(std::move(device)) {}
+SimSerialDevice::SimSerialDevice(std::shared_ptr<SimDevice> device)
+    : SimDeviceSide(std::move(device))
+{
+}
 
 SimSerialDevice::~SimSerialDevice()
 {
@@ -156,36 +159,6 @@ SimSerialFaults SimSerialDevice::faults() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return faults_;
-}
-
-void SimSerialDevice::setVersion(quint8 version)
-{
-    device_->setVersion(version);
-}
-
-void SimSerialDevice::setMac(const std::array<quint8, 6>& mac)
-{
-    device_->setMac(mac);
-}
-
-void SimSerialDevice::setName(const QByteArray& cp1251Name)
-{
-    device_->setName(cp1251Name);
-}
-
-void SimSerialDevice::setTcpState(int port, quint8 state)
-{
-    device_->setTcpState(port, state);
-}
-
-SimDeviceState SimSerialDevice::state() const
-{
-    return device_->state();
-}
-
-void SimSerialDevice::setState(const SimDeviceState& state)
-{
-    device_->setState(state);
 }
 
 QList<SimFrame> SimSerialDevice::frames() const

@@ -39,9 +39,10 @@ struct SimFrame {
     qint64 receivedNs = 0; // steady clock, nanoseconds, when its last byte was read
 };
 
-class SimSerialDevice
+class SimSerialDevice : public SimDeviceSide
 {
 public:
+    // The device's data is SimDeviceSide's: device(), state() and the setters.
     SimSerialDevice(); // a device of its own
     explicit SimSerialDevice(std::shared_ptr<SimDevice> device);
     ~SimSerialDevice(); // stops the thread and closes both ends
@@ -66,15 +67,6 @@ public:
     void setFaults(const SimSerialFaults& faults);
     SimSerialFaults faults() const;
 
-    // The device's own data; the setters and state() are those of device().
-    std::shared_ptr<SimDevice> device() const { return device_; }
-    void setVersion(quint8 version);
-    void setMac(const std::array<quint8, 6>& mac);
-    void setName(const QByteArray& cp1251Name); // cut to 20 bytes
-    void setTcpState(int port, quint8 state);   // port 1 or 2
-    SimDeviceState state() const;
-    void setState(const SimDeviceState& state);
-
     // Every frame taken since the start or the last clearLog, and the raw bytes behind them.
     QList<SimFrame> frames() const;
     int frameCount() const;
@@ -94,7 +86,6 @@ private:
 
     mutable std::mutex mutex_;
     mutable std::condition_variable framesChanged_;
-    const std::shared_ptr<SimDevice> device_;
     SimSerialFaults faults_;
     bool configPosition_ = true;
     QList<SimFrame> frames_;

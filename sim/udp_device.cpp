@@ -82,7 +82,7 @@ int openBound(const IpAddress& ip, quint16 port, QString* error)
 
 SimUdpDevice::SimUdpDevice() : SimUdpDevice(std::make_shared<SimDevice>()) {}
 
-SimUdpDevice::SimUdpDevice(std::shared_ptr<SimDevice> device) : device_(std::move(device)) {}
+SimUdpDevice::SimUdpDevice(std::shared_ptr<SimDevice> device) : SimDeviceSide(std::move(device)) {}
 
 SimUdpDevice::~SimUdpDevice()
 {
@@ -184,31 +184,6 @@ SimUdpFaults SimUdpDevice::faults() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return faults_;
-}
-
-void SimUdpDevice::setVersion(quint8 version)
-{
-    device_->setVersion(version);
-}
-
-void SimUdpDevice::setMac(const std::array<quint8, 6>& mac)
-{
-    device_->setMac(mac);
-}
-
-void SimUdpDevice::setName(const QByteArray& cp1251Name)
-{
-    device_->setName(cp1251Name);
-}
-
-SimDeviceState SimUdpDevice::state() const
-{
-    return device_->state();
-}
-
-void SimUdpDevice::setState(const SimDeviceState& state)
-{
-    device_->setState(state);
 }
 
 QList<SimDatagram> SimUdpDevice::requests() const

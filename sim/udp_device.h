@@ -54,9 +54,10 @@ struct SimDatagram {
     quint64 seq = 0;       // counts the datagrams from the start; clearLog does not reset it
 };
 
-class SimUdpDevice
+class SimUdpDevice : public SimDeviceSide
 {
 public:
+    // The device's data is SimDeviceSide's: device(), state() and the setters.
     SimUdpDevice(); // a device of its own
     explicit SimUdpDevice(std::shared_ptr<SimDevice> device);
     ~SimUdpDevice(); // stops the thread and closes the sockets
@@ -82,14 +83,6 @@ public:
 
     void setFaults(const SimUdpFaults& faults);
     SimUdpFaults faults() const;
-
-    // The device's own data; the setters and state() are those of device().
-    std::shared_ptr<SimDevice> device() const { return device_; }
-    void setVersion(quint8 version);
-    void setMac(const std::array<quint8, 6>& mac);
-    void setName(const QByteArray& cp1251Name); // cut to 20 bytes
-    SimDeviceState state() const;
-    void setState(const SimDeviceState& state);
 
     // Every datagram taken since the start or the last clearLog.
     QList<SimDatagram> requests() const;
@@ -123,7 +116,6 @@ private:
 
     mutable std::mutex mutex_;
     mutable std::condition_variable requestsChanged_;
-    const std::shared_ptr<SimDevice> device_;
     SimUdpFaults faults_;
     IpAddress address_{{127, 0, 0, 2}};
     quint16 devicePort_ = kSimDevicePort;
