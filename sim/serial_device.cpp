@@ -1,5 +1,7 @@
 #include "sim/serial_device.h"
 
+#include "sim/system.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -17,26 +19,6 @@ constexpr quint8 kFrameSecond = 0xAB;
 // A frame whose bytes stop for longer than this is dropped, so a broken frame never glues
 // itself to the next one.
 constexpr qint64 kFrameResyncNs = 100'000'000;
-
-qint64 nowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-QString systemReason(const char* step)
-{
-    return QStringLiteral("%1: %2").arg(QString::fromLatin1(step),
-                                        QString::fromLocal8Bit(std::strerror(errno)));
-}
-
-void closeFd(int& fd)
-{
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
 
 } // namespace
 
@@ -58,11 +40,11 @@ bool SimSerialDevice::start(QString* error)
         return true;
     auto fail = [&](const char* step) {
         if (error)
-            *error = systemReason(step);
-        closeFd(master_);
-        closeFd(slaveKeeper_);
-        closeFd(wake_[0]);
-        closeFd(wake_[1]);
+            *error = SimSystemReason(step);
+        SimCloseFd(master_);
+        SimCloseFd(slaveKeeper_);
+        SimCloseFd(wake_[0]);
+        SimCloseFd(wake_[1]);
         return false;
     };
 
@@ -120,10 +102,10 @@ void SimSerialDevice::stop()
     const char b = 's';
     (void)!::write(wake_[1], &b, 1);
     thread_.join();
-    closeFd(master_);
-    closeFd(slaveKeeper_);
-    closeFd(wake_[0]);
-    closeFd(wake_[1]);
+    SimCloseFd(master_);
+    SimCloseFd(slaveKeeper_);
+    SimCloseFd(wake_[0]);
+    SimCloseFd(wake_[1]);
 }
 
 QString SimSerialDevice::slavePath() const
@@ -231,8 +213,8 @@ void SimSerialDevice::run()
                 return;
             }
             if (closeRequested_) {
-                closeFd(master_);
-                closeFd(slaveKeeper_);
+                SimCloseFd(master_);
+                SimCloseFd(slaveKeeper_);
                 closeRequested_ = false;
                 framesChanged_.notify_all();
             }
@@ -243,7 +225,7 @@ void SimSerialDevice::run()
         if (fds[1].revents & POLLIN) {
             const ssize_t n = ::read(master_, buf, sizeof buf);
             if (n > 0) {
-                takeBytes(buf, int(n), nowNs());
+                takeBytes(buf, int(n), SimNowNs());
                 continue;
             }
         }
@@ -306,7 +288,7 @@ void SimSerialDevice::answer(const SimFrame& taken)
                 return RunSimCommand(state, frame.code, frame.data);
             });
             if (frame.code == 0x02 && faults.restartSilenceMs > 0)
-                silentUntilNs_ = nowNs() + qint64(faults.restartSilenceMs) * 1'000'000;
+                silentUntilNs_ = SimNowNs() + qint64(faults.restartSilenceMs) * 1'000'000;
         }
         frames_.append(frame);
         answering_ = frame.answered;
@@ -350,9 +332,9 @@ void SimSerialDevice::answer(const SimFrame& taken)
 
 bool SimSerialDevice::pause(int ms)
 {
-    const qint64 until = nowNs() + qint64(ms) * 1'000'000;
+    const qint64 until = SimNowNs() + qint64(ms) * 1'000'000;
     for (;;) {
-        const qint64 left = until - nowNs();
+        const qint64 left = until - SimNowNs();
         if (left <= 0)
             return true;
         pollfd w = {wake_[0], POLLIN, 0};

@@ -1,5 +1,7 @@
 #include "sim/udp_device.h"
 
+#include "sim/system.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -14,26 +16,6 @@
 
 namespace
 {
-
-qint64 nowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-QString systemReason(const char* step)
-{
-    return QStringLiteral("%1: %2").arg(QString::fromLatin1(step),
-                                        QString::fromLocal8Bit(std::strerror(errno)));
-}
-
-void closeFd(int& fd)
-{
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
 
 bool isLoopback(const IpAddress& ip)
 {
@@ -65,13 +47,13 @@ int openBound(const IpAddress& ip, quint16 port, QString* error)
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         if (error)
-            *error = systemReason("socket");
+            *error = SimSystemReason("socket");
         return -1;
     }
     const sockaddr_in a = socketAddress(ip, port);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
         if (error)
-            *error = systemReason("bind");
+            *error = SimSystemReason("bind");
         ::close(fd);
         return -1;
     }
@@ -125,8 +107,8 @@ bool SimUdpDevice::start(QString* error)
     if (::getsockname(socket_, reinterpret_cast<sockaddr*>(&bound), &length) != 0 ||
         ::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
         if (error)
-            *error = systemReason("socket set-up");
-        closeFd(socket_);
+            *error = SimSystemReason("socket set-up");
+        SimCloseFd(socket_);
         return false;
     }
     {
@@ -149,10 +131,10 @@ void SimUdpDevice::stop()
     const char b = 's';
     (void)!::write(wake_[1], &b, 1);
     thread_.join();
-    closeFd(socket_);
-    closeFd(otherSocket_);
-    closeFd(wake_[0]);
-    closeFd(wake_[1]);
+    SimCloseFd(socket_);
+    SimCloseFd(otherSocket_);
+    SimCloseFd(wake_[0]);
+    SimCloseFd(wake_[1]);
     outgoing_.clear();
 }
 
@@ -226,7 +208,7 @@ void SimUdpDevice::run()
         const qint64 due = nextDueNs();
         timespec ts{};
         if (due > 0) {
-            const qint64 left = std::max<qint64>(0, due - nowNs());
+            const qint64 left = std::max<qint64>(0, due - SimNowNs());
             ts = {time_t(left / 1'000'000'000), long(left % 1'000'000'000)};
         }
         if (::ppoll(fds, 2, due > 0 ? &ts : nullptr, nullptr) < 0) {
@@ -268,7 +250,7 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
     taken.command = datagram.size() > 16 ? quint8(datagram[16]) : -1;
     taken.sender = sender;
     taken.senderPort = senderPort;
-    taken.receivedNs = nowNs();
+    taken.receivedNs = SimNowNs();
 
     Outgoing out;
     bool move = false;
@@ -328,7 +310,7 @@ qint64 SimUdpDevice::nextDueNs() const
 
 void SimUdpDevice::sendDue()
 {
-    const qint64 now = nowNs();
+    const qint64 now = SimNowNs();
     while (!outgoing_.empty() && outgoing_.front().dueNs <= now) {
         send(outgoing_.front());
         outgoing_.erase(outgoing_.begin());
@@ -344,7 +326,7 @@ void SimUdpDevice::send(const Outgoing& out)
     for (int i = 0; i < out.copies; ++i)
         ::sendto(fd, out.bytes.constData(), size_t(out.bytes.size()), 0,
                  reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    const qint64 now = nowNs();
+    const qint64 now = SimNowNs();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         for (auto it = requests_.rbegin(); it != requests_.rend(); ++it) {
@@ -362,7 +344,7 @@ int SimUdpDevice::socketFrom(const IpAddress& from)
 {
     if (otherSocket_ >= 0 && otherFrom_ == from)
         return otherSocket_;
-    closeFd(otherSocket_);
+    SimCloseFd(otherSocket_);
     if (!isLoopback(from)) {
         std::fprintf(stderr,
                      "simulated device at %s: replies from its own address, %s is not "
@@ -415,6 +397,6 @@ void SimUdpDevice::moveTo(const IpAddress& address)
                      qPrintable(error));
         return;
     }
-    closeFd(socket_);
+    SimCloseFd(socket_);
     socket_ = fd;
 }
