@@ -28,5 +28,6 @@ bool ReadConfigEth(LinkContext& ctx);
 // Writes record to the device, then waits a second and reads the configuration back, or,
 // when record holds another ip_adr than the device had, connects anew at that address. The
 // notice "Параметри записані у пристрій" is shown only when the device answered the write.
-// True when the configuration could be read back (from the new address after a move).
-bool WriteConfigEth(LinkContext& ctx, const DeviceConfig& record);
+// True when the configuration could be read back (from the new address after a move);
+// *acknowledged, when given, tells whether the device answered the write itself.
+bool WriteConfigEth(LinkContext& ctx, const DeviceConfig& record, bool* acknowledged = nullptr);
