@@ -5,7 +5,13 @@
 
 #include <QString>
 
+#include <array>
+
 struct InputRefusal;
+struct PortInput;
+enum class InputField;
+class QComboBox;
+class QLineEdit;
 class QWidget;
 
 // Enables field, in the system's colour for editable fields, or disables it in the colour of
@@ -27,3 +33,34 @@ void ReportInputRefusal(const InputRefusal& refusal, const RefusalTexts& texts, 
 // that is not a number, and a number outside its range.
 void ShowNotANumber(const QString& text);
 void ShowOutOfRange();
+
+// The controls of a port group on a form.
+struct PortFields {
+    QComboBox* regim = nullptr;
+    QLineEdit* port = nullptr;
+    QLineEdit* remotePort = nullptr;
+    std::array<QLineEdit*, 4> remoteIp{};
+    QComboBox* rate = nullptr;
+    QComboBox* stopBits = nullptr;
+    QComboBox* parity = nullptr;
+    QComboBox* dataBits = nullptr;
+    QLineEdit* timeout = nullptr;
+};
+
+// Fills the rate list with the rate table and puts the integer key filter on the number
+// fields.
+void SetUpPortFields(const PortFields& fields);
+// Shows a group: the lists at their positions, the local port and the time-out, and the remote
+// port and address, which are shown in a client mode only and are empty otherwise.
+void ShowPortInput(const PortFields& fields, const PortInput& shown);
+// The remote port and address as ShowPortInput shows them, the rest of the group left alone.
+void ShowRemoteInput(const PortFields& fields, const PortInput& shown);
+// What the operator left in the controls.
+PortInput PortInputOf(const PortFields& fields);
+// The control of a field of the group; octet picks one of the remote address fields. None for
+// a field that is not a port group's.
+QWidget* PortFieldOf(const PortFields& fields, InputField field, int octet);
+// SetFieldEditable for every control of the group.
+void SetPortEditable(const PortFields& fields, bool editable);
+// SetFieldEditable for the remote port and address.
+void SetRemoteEditable(const PortFields& fields, bool editable);
