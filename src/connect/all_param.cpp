@@ -53,13 +53,11 @@ TFormAll_Param::TFormAll_Param(LinkContext& link, QWidget* parent)
          ui.ComboBox11,
          ui.Edit15},
     }};
-    netOctets_ = {{{ui.in1, ui.in2, ui.in3, ui.in4},
-                   {ui.im1, ui.im2, ui.im3, ui.im4},
-                   {ui.is1, ui.is2, ui.is3, ui.is4}}};
-    for (const auto& row : netOctets_) {
-        for (QLineEdit* field : row)
-            InstallIntKeyFilter(field);
-    }
+    net_ = {ui.ComboBox6,
+            {ui.in1, ui.in2, ui.in3, ui.in4},
+            {ui.im1, ui.im2, ui.im3, ui.im4},
+            {ui.is1, ui.is2, ui.is3, ui.is4}};
+    SetUpNetFields(net_);
     for (const PortFields& p : ports_) {
         SetUpPortFields(p);
         QComboBox* regim = p.regim;
@@ -157,14 +155,8 @@ void TFormAll_Param::ShowRecord()
     ui.CheckBox1->setChecked(Record.is_port2 != 0);
     CheckBox1Click();
 
-    const NetInput net = NetInputFrom(Record.net);
-    for (size_t k = 0; k < 4; ++k) {
-        netOctets_[AddressRow][k]->setText(net.ip[k]);
-        netOctets_[MaskRow][k]->setText(net.mask[k]);
-        netOctets_[GatewayRow][k]->setText(net.gateway[k]);
-    }
+    ShowNetInput(net_, NetInputFrom(Record.net));
     ui.Edit8->setText(BoxName(Record));
-    ui.ComboBox6->setCurrentIndex(net.mode);
     ComboBox6Click();
 }
 
@@ -217,10 +209,7 @@ void TFormAll_Param::ComboBox6Click()
     ui.Label18->setFont(ui.Label2->font());
     ui.Label18->setPalette(ui.Label2->palette());
     ui.Label18->setText(QStringLiteral("Режим"));
-    for (const auto& row : netOctets_) {
-        for (QLineEdit* field : row)
-            SetFieldEditable(field, mode == 0);
-    }
+    SetNetOctetsEditable(net_, mode == 0);
 }
 
 bool TFormAll_Param::readPort(int index)
@@ -239,25 +228,10 @@ bool TFormAll_Param::readPort(int index)
 
 bool TFormAll_Param::ReadForm()
 {
-    NetInput net;
-    net.mode = ui.ComboBox6->currentIndex();
-    for (size_t k = 0; k < 4; ++k) {
-        net.ip[k] = netOctets_[AddressRow][k]->text();
-        net.mask[k] = netOctets_[MaskRow][k]->text();
-        net.gateway[k] = netOctets_[GatewayRow][k]->text();
-    }
-    if (const auto refusal = TakeNetInput(net, Record.net)) {
-        QWidget* field = ui.ComboBox6;
-        const size_t octet = size_t(qBound(0, refusal->octet, 3));
-        if (refusal->field == InputField::Ip)
-            field = netOctets_[AddressRow][octet];
-        else if (refusal->field == InputField::Mask)
-            field = netOctets_[MaskRow][octet];
-        else if (refusal->field == InputField::Gateway)
-            field = netOctets_[GatewayRow][octet];
+    if (const auto refusal = TakeNetInput(NetInputOf(net_), Record.net)) {
         ReportInputRefusal(
             *refusal, {QStringLiteral("Уведені не всі параметри зв'язку Ethernet "), QString()},
-            field);
+            NetFieldOf(net_, refusal->field, refusal->octet));
         return false;
     }
 

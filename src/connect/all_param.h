@@ -18,7 +18,6 @@
 struct LinkContext;
 class FileDialogs;
 class QComboBox;
-class QLineEdit;
 
 class TFormAll_Param : public FormDialog
 {
@@ -49,9 +48,6 @@ public:
     bool FromDevice = true;
 
 private:
-    // The rows of octet fields of the device's own addresses.
-    enum NetRow { AddressRow, MaskRow, GatewayRow };
-
     void FormShow() override;
     void placeCheckBox();
     void setPanelColour(const QColor& colour);
@@ -74,7 +70,7 @@ private:
     Ui::TFormAll_Param ui;
     LinkContext& link_;
     std::array<PortFields, 2> ports_{};
-    std::array<std::array<QLineEdit*, 4>, 3> netOctets_{};
+    NetFields net_;
     FileDialogs* dialogs_ = nullptr;
     std::unique_ptr<FileDialogs> ownDialogs_;
     std::function<QDateTime()> now_;

@@ -148,3 +148,67 @@ void SetRemoteEditable(const PortFields& fields, bool editable)
     for (QLineEdit* field : fields.remoteIp)
         SetFieldEditable(field, editable);
 }
+
+namespace
+{
+
+// The rows of octet fields, in the order of the form: address, mask, gateway.
+std::array<const std::array<QLineEdit*, 4>*, 3> octetRows(const NetFields& fields)
+{
+    return {&fields.ip, &fields.mask, &fields.gateway};
+}
+
+} // namespace
+
+void SetUpNetFields(const NetFields& fields)
+{
+    for (const auto* row : octetRows(fields)) {
+        for (QLineEdit* field : *row)
+            InstallIntKeyFilter(field);
+    }
+}
+
+void ShowNetInput(const NetFields& fields, const NetInput& shown)
+{
+    fields.mode->setCurrentIndex(shown.mode);
+    for (size_t k = 0; k < 4; ++k) {
+        fields.ip[k]->setText(shown.ip[k]);
+        fields.mask[k]->setText(shown.mask[k]);
+        fields.gateway[k]->setText(shown.gateway[k]);
+    }
+}
+
+NetInput NetInputOf(const NetFields& fields)
+{
+    NetInput input;
+    input.mode = fields.mode->currentIndex();
+    for (size_t k = 0; k < 4; ++k) {
+        input.ip[k] = fields.ip[k]->text();
+        input.mask[k] = fields.mask[k]->text();
+        input.gateway[k] = fields.gateway[k]->text();
+    }
+    return input;
+}
+
+QWidget* NetFieldOf(const NetFields& fields, InputField field, int octet)
+{
+    const size_t k = size_t(qBound(0, octet, 3));
+    switch (field) {
+    case InputField::Ip:
+        return fields.ip[k];
+    case InputField::Mask:
+        return fields.mask[k];
+    case InputField::Gateway:
+        return fields.gateway[k];
+    default:
+        return fields.mode;
+    }
+}
+
+void SetNetOctetsEditable(const NetFields& fields, bool editable)
+{
+    for (const auto* row : octetRows(fields)) {
+        for (QLineEdit* field : *row)
+            SetFieldEditable(field, editable);
+    }
+}

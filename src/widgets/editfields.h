@@ -8,6 +8,7 @@
 #include <array>
 
 struct InputRefusal;
+struct NetInput;
 struct PortInput;
 enum class InputField;
 class QComboBox;
@@ -64,3 +65,24 @@ QWidget* PortFieldOf(const PortFields& fields, InputField field, int octet);
 void SetPortEditable(const PortFields& fields, bool editable);
 // SetFieldEditable for the remote port and address.
 void SetRemoteEditable(const PortFields& fields, bool editable);
+
+// The controls of the network group on a form: the IP mode list and the rows of octet fields
+// of the address, the mask and the gateway.
+struct NetFields {
+    QComboBox* mode = nullptr;
+    std::array<QLineEdit*, 4> ip{};
+    std::array<QLineEdit*, 4> mask{};
+    std::array<QLineEdit*, 4> gateway{};
+};
+
+// Puts the integer key filter on the octet fields.
+void SetUpNetFields(const NetFields& fields);
+// Shows the group: the mode list at its position and the twelve octets.
+void ShowNetInput(const NetFields& fields, const NetInput& shown);
+// What the operator left in the controls.
+NetInput NetInputOf(const NetFields& fields);
+// The control of a field of the group; octet picks one of the four fields of an address.
+// The mode list for any other field.
+QWidget* NetFieldOf(const NetFields& fields, InputField field, int octet);
+// SetFieldEditable for the twelve octet fields.
+void SetNetOctetsEditable(const NetFields& fields, bool editable);
