@@ -1,7 +1,9 @@
 #pragma once
 // What the parameter forms share about their fields: a field that cannot be edited at the
-// moment is disabled and takes the colour of its panel, and input the rules refused is
-// reported to the operator with the form's own texts, the focus on the field concerned.
+// moment is disabled and takes the colour of its panel, input the rules refused is reported
+// to the operator with the form's own texts, the focus on the field concerned, and the
+// controls of a port group or of the network group move the group's input (group_input.h)
+// in and out the same way on every form.
 
 #include <QString>
 
