@@ -11,6 +11,7 @@
 #include "widgets/filedialogs.h"
 #include "widgets/suplfunc.h"
 
+#include <QKeyEvent>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
 
@@ -93,6 +94,15 @@ void TFormAll_Param::setFileDialogs(FileDialogs& dialogs)
 void TFormAll_Param::setClock(std::function<QDateTime()> now)
 {
     now_ = std::move(now);
+}
+
+void TFormAll_Param::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    FormDialog::keyPressEvent(event);
 }
 
 void TFormAll_Param::FormShow()

@@ -47,6 +47,11 @@ public:
     // True when Record was last taken from the device, false after a file was loaded.
     bool FromDevice = true;
 
+protected:
+    // Esc does not leave the form, as it would leave a dialog: leaving the form ends the work
+    // over the link (the main window closes it), which only the close box and "Вихід" do.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void FormShow() override;
     void placeCheckBox();

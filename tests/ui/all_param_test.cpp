@@ -671,14 +671,36 @@ TEST_F(AllParamTest, ARefusedFormIsNotSaved)
     EXPECT_EQ(op.asked[0].line1, "Уведені не всі параметри порту 1");
 }
 
-TEST_F(AllParamTest, ExitClosesTheForm)
+// "Вихід" and the close box end the form (and with it the work over the link); Esc, which
+// would end a dialog, does not.
+TEST_F(AllParamTest, LeavingTheForm)
 {
-    open();
-    ASSERT_TRUE(form->isVisible());
-    clickMenu("N6");
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(form->result(), QDialog::Rejected);
-    EXPECT_TRUE(op.asked.isEmpty());
+    struct Case {
+        const char* name;
+        std::function<void(AllParamTest&)> act;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"Exit", [](AllParamTest& t) { t.clickMenu("N6"); }, true},
+        {"CloseBox", [](AllParamTest& t) { PressCloseBox(t.form.get()); }, true},
+        {"EscapeInAField",
+         [](AllParamTest& t) {
+             t.edit("Edit1")->setFocus();
+             PressKey(t.form.get(), Qt::Key_Escape);
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        open();
+        ASSERT_TRUE(form->isVisible());
+        c.act(*this);
+        EXPECT_EQ(form->isVisible(), !c.closes);
+        if (c.closes) {
+            EXPECT_EQ(form->result(), QDialog::Rejected);
+        }
+        EXPECT_TRUE(op.asked.isEmpty());
+    }
 }
 
 } // namespace
