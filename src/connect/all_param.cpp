@@ -5,13 +5,13 @@
 #include "config/group_input.h"
 #include "config/operator.h"
 #include "config/program.h"
-#include "config/rates.h"
 #include "link/ethr_conffun.h"
 #include "link/qelbox.h"
 #include "widgets/editfields.h"
 #include "widgets/filedialogs.h"
 #include "widgets/suplfunc.h"
 
+#include <QKeyEvent>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
 
@@ -23,12 +23,6 @@ constexpr QSize kSize(1180, 496);
 const QColor kDeviceColour(211, 211, 211);
 const QColor kFileColour(195, 195, 195);
 const QColor kPromptColour(128, 0, 0); // maroon
-
-// TCP client and UDP client: the modes in which the remote port and address are used.
-bool IsClient(int regim)
-{
-    return regim == 1 || regim == 3;
-}
 
 } // namespace
 
@@ -60,21 +54,13 @@ TFormAll_Param::TFormAll_Param(LinkContext& link, QWidget* parent)
          ui.ComboBox11,
          ui.Edit15},
     }};
-    AddrEdits = {{ports_[0].remoteIp,
-                  ports_[1].remoteIp,
-                  {ui.in1, ui.in2, ui.in3, ui.in4},
-                  {ui.im1, ui.im2, ui.im3, ui.im4},
-                  {ui.is1, ui.is2, ui.is3, ui.is4}}};
-    for (const auto& row : AddrEdits) {
-        for (QLineEdit* field : row)
-            InstallIntKeyFilter(field);
-    }
-    for (PortControls& p : ports_) {
-        for (QLineEdit* field : {p.port, p.remotePort, p.timeout})
-            InstallIntKeyFilter(field);
-        p.rate->clear();
-        for (int rate : kBaudRates)
-            p.rate->addItem(QString::number(rate));
+    net_ = {ui.ComboBox6,
+            {ui.in1, ui.in2, ui.in3, ui.in4},
+            {ui.im1, ui.im2, ui.im3, ui.im4},
+            {ui.is1, ui.is2, ui.is3, ui.is4}};
+    SetUpNetFields(net_);
+    for (const PortFields& p : ports_) {
+        SetUpPortFields(p);
         QComboBox* regim = p.regim;
         connect(regim, qOverload<int>(&QComboBox::activated), this,
                 [this, regim] { CbRegimClick(regim); });
@@ -108,6 +94,15 @@ void TFormAll_Param::setFileDialogs(FileDialogs& dialogs)
 void TFormAll_Param::setClock(std::function<QDateTime()> now)
 {
     now_ = std::move(now);
+}
+
+void TFormAll_Param::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    FormDialog::keyPressEvent(event);
 }
 
 void TFormAll_Param::FormShow()
@@ -162,42 +157,17 @@ void TFormAll_Param::ShowRecord()
         setPanelColour(kFileColour);
     }
 
-    showPort(0);
+    // Port 2's remote fields are shown here too, not only through CbRegimClick, which does
+    // not run for port 2 while it is off: the fields show this record, not an earlier one.
+    ShowPortInput(ports_[0], PortInputFrom(Record.ports[0]));
     CbRegimClick(ui.ComboBox1);
-    showPort(1);
+    ShowPortInput(ports_[1], PortInputFrom(Record.ports[1]));
     ui.CheckBox1->setChecked(Record.is_port2 != 0);
     CheckBox1Click();
 
-    const NetInput net = NetInputFrom(Record.net);
-    for (size_t k = 0; k < 4; ++k) {
-        AddrEdits[RowIn][k]->setText(net.ip[k]);
-        AddrEdits[RowIm][k]->setText(net.mask[k]);
-        AddrEdits[RowIs][k]->setText(net.gateway[k]);
-    }
+    ShowNetInput(net_, NetInputFrom(Record.net));
     ui.Edit8->setText(BoxName(Record));
-    ui.ComboBox6->setCurrentIndex(net.mode);
     ComboBox6Click();
-}
-
-// Every text of a port group from Record. The remote port and address show the record's
-// values in a client mode and nothing otherwise, as CbRegimClick shows them, so that a port
-// whose mode is not run through CbRegimClick (port 2 while it is off) shows its own record
-// and not what an earlier record left there.
-void TFormAll_Param::showPort(int index)
-{
-    const PortControls& c = ports_[size_t(index)];
-    const PortInput shown = PortInputFrom(Record.ports[size_t(index)]);
-    c.regim->setCurrentIndex(shown.regim);
-    c.port->setText(shown.port);
-    const bool client = IsClient(shown.regim);
-    c.remotePort->setText(client ? shown.remotePort : QString());
-    for (size_t k = 0; k < 4; ++k)
-        c.remoteIp[k]->setText(client ? shown.remoteIp[k] : QString());
-    c.rate->setCurrentIndex(shown.rate);
-    c.stopBits->setCurrentIndex(shown.stopBits);
-    c.parity->setCurrentIndex(shown.parity);
-    c.dataBits->setCurrentIndex(shown.dataBits);
-    c.timeout->setText(shown.timeout);
 }
 
 // The mode list of a port (its tag tells which) decides whether the remote port and address
@@ -211,15 +181,8 @@ void TFormAll_Param::CbRegimClick(QComboBox* sender)
         return;
     PortConfig& group = Record.ports[size_t(index)];
     group.regim = quint8(regim);
-    const bool client = IsClient(regim);
-    const PortControls& c = ports_[size_t(index)];
-    const PortInput shown = PortInputFrom(group);
-    c.remotePort->setText(client ? shown.remotePort : QString());
-    SetFieldEditable(c.remotePort, client);
-    for (size_t k = 0; k < 4; ++k) {
-        c.remoteIp[k]->setText(client ? shown.remoteIp[k] : QString());
-        SetFieldEditable(c.remoteIp[k], client);
-    }
+    ShowRemoteInput(ports_[size_t(index)], PortInputFrom(group));
+    SetRemoteEditable(ports_[size_t(index)], IsClientMode(regim));
 }
 
 void TFormAll_Param::CheckBox1Click()
@@ -230,30 +193,19 @@ void TFormAll_Param::CheckBox1Click()
         DisablePort2();
 }
 
+// The remote fields follow port 2's mode (CbRegimClick).
 void TFormAll_Param::EnablePort2()
 {
-    const PortControls& c = ports_[1];
     ui.GroupBox2->setEnabled(true);
-    for (QWidget* field : {static_cast<QWidget*>(c.regim), static_cast<QWidget*>(c.port),
-                           static_cast<QWidget*>(c.rate), static_cast<QWidget*>(c.stopBits),
-                           static_cast<QWidget*>(c.parity), static_cast<QWidget*>(c.dataBits),
-                           static_cast<QWidget*>(c.timeout)})
-        SetFieldEditable(field, true);
-    CbRegimClick(c.regim);
+    SetPortEditable(ports_[1], true);
+    CbRegimClick(ui.ComboBox7);
 }
 
 // The whole group is greyed; its fields keep their texts.
 void TFormAll_Param::DisablePort2()
 {
-    const PortControls& c = ports_[1];
     ui.GroupBox2->setEnabled(false);
-    for (QWidget* field : {static_cast<QWidget*>(c.regim), static_cast<QWidget*>(c.port),
-                           static_cast<QWidget*>(c.remotePort), static_cast<QWidget*>(c.rate),
-                           static_cast<QWidget*>(c.stopBits), static_cast<QWidget*>(c.parity),
-                           static_cast<QWidget*>(c.dataBits), static_cast<QWidget*>(c.timeout)})
-        SetFieldEditable(field, false);
-    for (QLineEdit* field : c.remoteIp)
-        SetFieldEditable(field, false);
+    SetPortEditable(ports_[1], false);
 }
 
 // The IP mode: manual lets the operator edit the device's address, mask and gateway;
@@ -267,86 +219,29 @@ void TFormAll_Param::ComboBox6Click()
     ui.Label18->setFont(ui.Label2->font());
     ui.Label18->setPalette(ui.Label2->palette());
     ui.Label18->setText(QStringLiteral("Режим"));
-    for (AddrRow row : {RowIn, RowIm, RowIs}) {
-        for (QLineEdit* field : AddrEdits[row])
-            SetFieldEditable(field, mode == 0);
-    }
-}
-
-QWidget* TFormAll_Param::portField(int index, InputField field, int octet) const
-{
-    const PortControls& c = ports_[size_t(index)];
-    switch (field) {
-    case InputField::Regim:
-        return c.regim;
-    case InputField::Port:
-        return c.port;
-    case InputField::RemotePort:
-        return c.remotePort;
-    case InputField::RemoteIp:
-        return c.remoteIp[size_t(qBound(0, octet, 3))];
-    case InputField::Rate:
-        return c.rate;
-    case InputField::StopBits:
-        return c.stopBits;
-    case InputField::Parity:
-        return c.parity;
-    case InputField::DataBits:
-        return c.dataBits;
-    case InputField::Timeout:
-        return c.timeout;
-    default:
-        return nullptr;
-    }
+    SetNetOctetsEditable(net_, mode == 0);
 }
 
 bool TFormAll_Param::readPort(int index)
 {
-    const PortControls& c = ports_[size_t(index)];
-    PortInput input;
-    input.regim = c.regim->currentIndex();
-    input.port = c.port->text();
-    input.remotePort = c.remotePort->text();
-    for (size_t k = 0; k < 4; ++k)
-        input.remoteIp[k] = c.remoteIp[k]->text();
-    input.rate = c.rate->currentIndex();
-    input.stopBits = c.stopBits->currentIndex();
-    input.parity = c.parity->currentIndex();
-    input.dataBits = c.dataBits->currentIndex();
-    input.timeout = c.timeout->text();
-
-    const auto refusal = TakePortInput(input, Record.ports[size_t(index)]);
+    const PortFields& fields = ports_[size_t(index)];
+    const auto refusal = TakePortInput(PortInputOf(fields), Record.ports[size_t(index)]);
     if (!refusal)
         return true;
     const int port = index + 1;
     ReportInputRefusal(*refusal,
                        {QStringLiteral("Уведені не всі параметри порту %1").arg(port),
                         QStringLiteral("Таймаут порту %1 поза припустимого діапазону").arg(port)},
-                       portField(index, refusal->field, refusal->octet));
+                       PortFieldOf(fields, refusal->field, refusal->octet));
     return false;
 }
 
 bool TFormAll_Param::ReadForm()
 {
-    NetInput net;
-    net.mode = ui.ComboBox6->currentIndex();
-    for (size_t k = 0; k < 4; ++k) {
-        net.ip[k] = AddrEdits[RowIn][k]->text();
-        net.mask[k] = AddrEdits[RowIm][k]->text();
-        net.gateway[k] = AddrEdits[RowIs][k]->text();
-    }
-    if (const auto refusal = TakeNetInput(net, Record.net)) {
-        QWidget* field = ui.ComboBox6;
-        const size_t octet = size_t(qBound(0, refusal->octet, 3));
-        if (refusal->field == InputField::Ip)
-            field = AddrEdits[RowIn][octet];
-        else if (refusal->field == InputField::Mask)
-            field = AddrEdits[RowIm][octet];
-        else if (refusal->field == InputField::Gateway)
-            field = AddrEdits[RowIs][octet];
+    if (const auto refusal = TakeNetInput(NetInputOf(net_), Record.net)) {
         ReportInputRefusal(
             *refusal, {QStringLiteral("Уведені не всі параметри зв'язку Ethernet "), QString()},
-            field);
+            NetFieldOf(net_, refusal->field, refusal->octet));
         return false;
     }
 

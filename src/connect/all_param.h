@@ -6,6 +6,7 @@
 
 #include "config/devconfig.h"
 #include "ui_all_param.h"
+#include "widgets/editfields.h"
 #include "widgets/formdialog.h"
 
 #include <QDateTime>
@@ -17,8 +18,6 @@
 struct LinkContext;
 class FileDialogs;
 class QComboBox;
-class QLineEdit;
-enum class InputField;
 
 class TFormAll_Param : public FormDialog
 {
@@ -48,22 +47,12 @@ public:
     // True when Record was last taken from the device, false after a file was loaded.
     bool FromDevice = true;
 
-private:
-    // The controls of one port group.
-    struct PortControls {
-        QComboBox* regim;
-        QLineEdit* port;
-        QLineEdit* remotePort;
-        std::array<QLineEdit*, 4> remoteIp;
-        QComboBox* rate;
-        QComboBox* stopBits;
-        QComboBox* parity;
-        QComboBox* dataBits;
-        QLineEdit* timeout;
-    };
-    // The rows of single-octet fields.
-    enum AddrRow { RowIp, RowEp, RowIn, RowIm, RowIs };
+protected:
+    // Esc does not leave the form, as it would leave a dialog: leaving the form ends the work
+    // over the link (the main window closes it), which only the close box and "Вихід" do.
+    void keyPressEvent(QKeyEvent* event) override;
 
+private:
     void FormShow() override;
     void placeCheckBox();
     void setPanelColour(const QColor& colour);
@@ -74,9 +63,7 @@ private:
     void DisablePort2();
     void ComboBox6Click();
 
-    void showPort(int index);
     bool readPort(int index);
-    QWidget* portField(int index, InputField field, int octet) const;
 
     void N3Click();
     void Wr_Click();
@@ -87,8 +74,8 @@ private:
 
     Ui::TFormAll_Param ui;
     LinkContext& link_;
-    std::array<PortControls, 2> ports_{};
-    std::array<std::array<QLineEdit*, 4>, 5> AddrEdits{};
+    std::array<PortFields, 2> ports_{};
+    NetFields net_;
     FileDialogs* dialogs_ = nullptr;
     std::unique_ptr<FileDialogs> ownDialogs_;
     std::function<QDateTime()> now_;

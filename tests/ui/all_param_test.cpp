@@ -130,6 +130,23 @@ public: // the case tables act through the fixture
         }
         return first;
     }
+    // What a port group shows besides its remote fields: mode, local port, rate, stop bits,
+    // parity, data bits, time-out.
+    QStringList shownPort(int port) const
+    {
+        const char* one[] = {"ComboBox1", "Edit1",     "ComboBox2", "ComboBox3",
+                             "ComboBox4", "ComboBox5", "Edit3"};
+        const char* two[] = {"ComboBox7",  "Edit9",      "ComboBox8", "ComboBox9",
+                             "ComboBox10", "ComboBox11", "Edit15"};
+        QStringList out;
+        for (const char* name : port == 1 ? one : two) {
+            if (auto* box = form->findChild<QComboBox*>(name))
+                out << box->currentText();
+            else
+                out << edit(name)->text();
+        }
+        return out;
+    }
     QAction* menuItem(const QString& name) const { return child<QAction>(name); }
     void clickMenu(const QString& name) const
     {
@@ -210,24 +227,13 @@ TEST_F(AllParamTest, ShowsTheDeviceRecordAndNamesTheDevice)
     EXPECT_EQ(child<QLabel>("Label18")->text(), "Режим");
     EXPECT_EQ(edit("Edit8")->text(), "Котельня");
 
-    EXPECT_EQ(combo("ComboBox1")->currentText(), "TCP client");
-    EXPECT_EQ(edit("Edit1")->text(), "502");
+    EXPECT_EQ(shownPort(1),
+              QStringList({"TCP client", "502", "115200", "1      stop біт", "None", "8", "20"}));
     EXPECT_EQ(remote(1), QStringList({"8080", "10", "0", "0", "5"}));
-    EXPECT_EQ(combo("ComboBox2")->currentText(), "115200");
-    EXPECT_EQ(combo("ComboBox3")->currentIndex(), 1);
-    EXPECT_EQ(combo("ComboBox4")->currentIndex(), 4);
-    EXPECT_EQ(combo("ComboBox5")->currentText(), "8");
-    EXPECT_EQ(edit("Edit3")->text(), "20");
-
     EXPECT_TRUE(port2Box()->isChecked());
-    EXPECT_EQ(combo("ComboBox7")->currentText(), "UDP client");
-    EXPECT_EQ(edit("Edit9")->text(), "503");
+    EXPECT_EQ(shownPort(2),
+              QStringList({"UDP client", "503", "9600", "2      stop біта", "Odd", "7", "40"}));
     EXPECT_EQ(remote(2), QStringList({"9090", "10", "0", "0", "6"}));
-    EXPECT_EQ(combo("ComboBox8")->currentText(), "9600");
-    EXPECT_EQ(combo("ComboBox9")->currentIndex(), 2);
-    EXPECT_EQ(combo("ComboBox10")->currentIndex(), 0);
-    EXPECT_EQ(combo("ComboBox11")->currentText(), "7");
-    EXPECT_EQ(edit("Edit15")->text(), "40");
 }
 
 // What ShowRecord makes of records that need more than copying a value into a field.
@@ -665,14 +671,36 @@ TEST_F(AllParamTest, ARefusedFormIsNotSaved)
     EXPECT_EQ(op.asked[0].line1, "Уведені не всі параметри порту 1");
 }
 
-TEST_F(AllParamTest, ExitClosesTheForm)
+// "Вихід" and the close box end the form (and with it the work over the link); Esc, which
+// would end a dialog, does not.
+TEST_F(AllParamTest, LeavingTheForm)
 {
-    open();
-    ASSERT_TRUE(form->isVisible());
-    clickMenu("N6");
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(form->result(), QDialog::Rejected);
-    EXPECT_TRUE(op.asked.isEmpty());
+    struct Case {
+        const char* name;
+        std::function<void(AllParamTest&)> act;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"Exit", [](AllParamTest& t) { t.clickMenu("N6"); }, true},
+        {"CloseBox", [](AllParamTest& t) { PressCloseBox(t.form.get()); }, true},
+        {"EscapeInAField",
+         [](AllParamTest& t) {
+             t.edit("Edit1")->setFocus();
+             PressKey(t.form.get(), Qt::Key_Escape);
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        open();
+        ASSERT_TRUE(form->isVisible());
+        c.act(*this);
+        EXPECT_EQ(form->isVisible(), !c.closes);
+        if (c.closes) {
+            EXPECT_EQ(form->result(), QDialog::Rejected);
+        }
+        EXPECT_TRUE(op.asked.isEmpty());
+    }
 }
 
 } // namespace
