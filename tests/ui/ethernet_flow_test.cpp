@@ -3,6 +3,7 @@
 // with its device actions, and the link closed when the form closes.
 
 #include "app/main.h"
+#include "config/cnf_file.h"
 #include "config/profile.h"
 #include "config/program.h"
 #include "config/rd_wr_ini.h"
@@ -11,6 +12,7 @@
 #include "connect/connect.h"
 #include "link/qelbox.h"
 #include "support/qt_printers.h"
+#include "support/scripted_dialogs.h"
 #include "support/scripted_operator.h"
 #include "support/sim_udp.h"
 #include "support/ui/modal_answer.h"
@@ -150,6 +152,40 @@ TEST_F(EthernetFlow, ConnectChangeWriteAndClose)
     EXPECT_EQ(window->linkContext()->deviceMac, (std::array<quint8, 6>{}));
     EXPECT_EQ(window->statusLine()->text(1), "");
     EXPECT_FALSE(window->findChild<QAction*>("NWorkPar")->isEnabled());
+}
+
+// "Прочитати параметри з пристрою" replaces the operator's edits with what the device holds
+// now; a .cnf file loaded into the form is then what "Записати у пристрій" writes.
+TEST_F(EthernetFlow, ReadAgainThenWriteAFile)
+{
+    ModalAnswer connect("BitBtn1");
+    ScriptedDialogs dialogs;
+    const QString path = ConfigDirPath() + "/stand.cnf";
+    QString portAfterRead;
+    WhenShown<TFormAll_Param> work([&](TFormAll_Param* form) {
+        form->setFileDialogs(dialogs);
+        child<QLineEdit>(form, "Edit1")->setText("777");
+        sim.device()->update([](SimDeviceState& s) { s.params.ports[0].port = 4000; });
+        form->findChild<QAction*>("N3")->trigger(); // "Прочитати параметри з пристрою"
+        portAfterRead = child<QLineEdit>(form, "Edit1")->text();
+
+        DeviceConfig file = form->Record;
+        file.ports[0].port = 4321;
+        file.ports[1].rate = 57600;
+        ASSERT_TRUE(WriteCnfFile(file, path));
+        dialogs.answer({path});
+        form->findChild<QAction*>("N4")->trigger(); // "Прочитати параметри з файлу"
+        child<QPushButton>(form, "BitBtn1")->click();
+        form->close();
+    });
+    window->TimerStartTimer();
+
+    ASSERT_TRUE(work.done());
+    EXPECT_EQ(portAfterRead, "4000");
+    EXPECT_EQ(sim.state().saved.ports[0].port, 4321);
+    EXPECT_EQ(sim.state().saved.ports[1].rate, 57600u);
+    ASSERT_FALSE(op.asked.isEmpty());
+    EXPECT_EQ(op.asked.last().line1, "Параметри записані у пристрій");
 }
 
 // A write the device does not answer closes the form, and with it the link.
