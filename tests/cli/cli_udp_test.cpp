@@ -1,27 +1,20 @@
 // qel2_cli over Ethernet, run as a process against the simulated device on a loopback address.
 
+#include "cli/cli_run.h"
 #include "config/cnf_file.h"
 
 #include "support/qt_printers.h"
 #include "support/sim_udp.h"
-
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 namespace
 {
 
-struct UdpCliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 class CliUdp : public SimUdpTest
 {
 protected:
-    UdpCliRun run(const QString& command, QStringList args) const
+    CliRun run(const QString& command, QStringList args) const
     {
         args = QStringList{command,
                            "--ip",
@@ -33,15 +26,7 @@ protected:
                            "--attempts",
                            "2"} +
                args;
-        QProcess p;
-        p.start(QStringLiteral(QEL2_CLI_PATH), args);
-        UdpCliRun r;
-        if (!p.waitForFinished(60000))
-            return r;
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return RunCli(args);
     }
     QString file(const char* name) const { return program.path() + "/" + name; }
 };
@@ -56,14 +41,14 @@ TEST_F(CliUdp, ReadsTheDeviceAndItsMac)
     state.params.ports[1].rate = 115200;
     sim.setState(state);
 
-    const UdpCliRun read = run("read", {});
+    const CliRun read = run("read", {});
     ASSERT_EQ(read.exitCode, 0) << read.err.toStdString();
     const QStringList lines = read.out.split('\n', Qt::SkipEmptyParts);
     for (const char* expected : {"box_name Stand 1", "Mac_addres 00:1A:2B:3C:4D:5E",
                                  "ip_adr 127.0.0.2", "port2.rate 115200"})
         EXPECT_TRUE(lines.contains(QString::fromUtf8(expected))) << expected;
 
-    const UdpCliRun mac = run("query", {"mac"});
+    const CliRun mac = run("query", {"mac"});
     ASSERT_EQ(mac.exitCode, 0) << mac.err.toStdString();
     EXPECT_EQ(mac.out, "00:1A:2B:3C:4D:5E\n");
     EXPECT_EQ(run("query", {"tcp1"}).exitCode, 2) << "the TCP state is a serial query";
@@ -82,7 +67,7 @@ TEST_F(CliUdp, WritesAFileAndFollowsTheDevice)
     SetBoxNameBytes(cfg, "Moved");
     ASSERT_TRUE(WriteCnfFile(cfg, file("w.cnf")));
 
-    const UdpCliRun write = run("write", {file("w.cnf")});
+    const CliRun write = run("write", {file("w.cnf")});
     ASSERT_EQ(write.exitCode, 0) << write.err.toStdString();
     EXPECT_EQ(write.out, "written\n");
     EXPECT_TRUE(write.err.contains("the device moved to 127.0.0.7")) << write.err.toStdString();
@@ -96,7 +81,7 @@ TEST_F(CliUdp, ASilentDeviceEndsTheRunWithItsReason)
     SimUdpFaults faults;
     faults.silent = true;
     sim.setFaults(faults);
-    const UdpCliRun read = run("read", {});
+    const CliRun read = run("read", {});
     EXPECT_EQ(read.exitCode, 1);
     EXPECT_TRUE(read.out.isEmpty());
     EXPECT_TRUE(read.err.contains("Не виконана перша команда з'єднання з пристроєм."))
