@@ -4,7 +4,7 @@
 //  - the process CPU time per wall time while one command waits 2 s for a silent device.
 // The last line reads "cpu_per_wall=<ratio> overhead_ms=<mean>".
 
-#include "config/operator.h"
+#include "bench_support.h"
 #include "config/profile.h"
 #include "config/program.h"
 #include "link/comportfunctions.h"
@@ -19,26 +19,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 #include <vector>
 
 namespace
 {
-
-class NoOperator final : public Operator
-{
-public:
-    bool ask(int, const QString&, const QString&) override { return false; }
-    void busy(bool) override {}
-};
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 bool openLink(LinkContext& ctx, SimSerialDevice& sim, const QString& settings)
 {

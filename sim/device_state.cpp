@@ -1,5 +1,7 @@
 #include "sim/device_state.h"
 
+#include "sim/bytes.h"
+
 #include <map>
 
 bool SimPortParams::operator==(const SimPortParams& o) const
@@ -22,34 +24,6 @@ namespace
 
 using Run = std::function<QByteArray(SimDeviceState&, const QByteArray&)>;
 
-// Little-endian bytes of an integer of the given width, and back.
-QByteArray le(quint32 v, int width)
-{
-    QByteArray out;
-    for (int i = 0; i < width; ++i)
-        out.append(char((v >> (8 * i)) & 0xFF));
-    return out;
-}
-
-quint32 fromLe(const QByteArray& data)
-{
-    quint32 v = 0;
-    for (int i = 0; i < data.size() && i < 4; ++i)
-        v |= quint32(quint8(data[i])) << (8 * i);
-    return v;
-}
-
-template <size_t N> QByteArray bytes(const std::array<quint8, N>& a)
-{
-    return QByteArray(reinterpret_cast<const char*>(a.data()), int(N));
-}
-
-template <size_t N> void store(std::array<quint8, N>& a, const QByteArray& data)
-{
-    for (size_t i = 0; i < N && int(i) < data.size(); ++i)
-        a[i] = quint8(data[int(i)]);
-}
-
 const QByteArray kAck(1, '\0');
 
 // Accessors of the fields of a port group, for either port.
@@ -61,10 +35,12 @@ public:
     Table()
     {
         // Identity and state.
-        add(0x01, 0, 1, [](SimDeviceState& s, const QByteArray&) { return le(s.version, 1); });
-        add(0x03, 0, 1, [](SimDeviceState& s, const QByteArray&) { return le(s.tcpState[0], 1); });
-        add(0x04, 0, 1, [](SimDeviceState& s, const QByteArray&) { return le(s.tcpState[1], 1); });
-        add(0x81, 0, 6, [](SimDeviceState& s, const QByteArray&) { return bytes(s.mac); });
+        add(0x01, 0, 1, [](SimDeviceState& s, const QByteArray&) { return SimLe(s.version, 1); });
+        add(0x03, 0, 1,
+            [](SimDeviceState& s, const QByteArray&) { return SimLe(s.tcpState[0], 1); });
+        add(0x04, 0, 1,
+            [](SimDeviceState& s, const QByteArray&) { return SimLe(s.tcpState[1], 1); });
+        add(0x81, 0, 6, [](SimDeviceState& s, const QByteArray&) { return SimBytes(s.mac); });
 
         // Network group.
         addAddress(0x61, 0x11, [](SimParams& p) -> std::array<quint8, 4>& { return p.ip; });
@@ -129,9 +105,9 @@ private:
                     std::function<std::array<quint8, 4>&(SimParams&)> field)
     {
         add(read, 0, 4,
-            [field](SimDeviceState& s, const QByteArray&) { return bytes(field(s.params)); });
+            [field](SimDeviceState& s, const QByteArray&) { return SimBytes(field(s.params)); });
         add(write, 4, 1, [field](SimDeviceState& s, const QByteArray& d) {
-            store(field(s.params), d);
+            SimStore(field(s.params), d);
             return kAck;
         });
     }
@@ -143,11 +119,11 @@ private:
         for (int p = 0; p < 2; ++p) {
             add(p == 0 ? read1 : read2, 0, replyLength,
                 [p, field, replyLength](SimDeviceState& s, const QByteArray&) {
-                    return le(quint32(s.params.ports[size_t(p)].*field), replyLength);
+                    return SimLe(quint32(s.params.ports[size_t(p)].*field), replyLength);
                 });
             add(p == 0 ? write1 : write2, dataLength, 1,
                 [p, field](SimDeviceState& s, const QByteArray& d) {
-                    s.params.ports[size_t(p)].*field = T(fromLe(d));
+                    s.params.ports[size_t(p)].*field = T(SimFromLe(d));
                     return kAck;
                 });
         }
@@ -160,11 +136,11 @@ private:
         for (int p = 0; p < 2; ++p) {
             add(p == 0 ? read1 : read2, 0, int(N),
                 [p, field](SimDeviceState& s, const QByteArray&) {
-                    return bytes(s.params.ports[size_t(p)].*field);
+                    return SimBytes(s.params.ports[size_t(p)].*field);
                 });
             add(p == 0 ? write1 : write2, int(N), 1,
                 [p, field](SimDeviceState& s, const QByteArray& d) {
-                    store(s.params.ports[size_t(p)].*field, d);
+                    SimStore(s.params.ports[size_t(p)].*field, d);
                     return kAck;
                 });
         }
@@ -174,7 +150,7 @@ private:
     void addOption(quint8 code, int port, int dataLength, T SimPortParams::*field)
     {
         add(code, dataLength, 1, [port, field](SimDeviceState& s, const QByteArray& d) {
-            s.params.ports[size_t(port)].*field = T(fromLe(d));
+            s.params.ports[size_t(port)].*field = T(SimFromLe(d));
             return kAck;
         });
     }

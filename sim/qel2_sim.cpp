@@ -1,12 +1,15 @@
 // qel2_sim: stands in for a QEL_2 device so the tool can be run without hardware.
 //
-//   qel2_sim --serial [--mac 00:1A:2B:3C:4D:5E] [--name TEXT] [--version N] [--delay MS]
+//   qel2_sim [--serial] [--udp [ADDR]] [--device-port N] [--reply-port N]
+//            [--mac 00:1A:2B:3C:4D:5E] [--name TEXT] [--version N] [--delay MS]
 //
-// prints the pseudo-terminal path to open as the COM port on one line and answers the
-// configuration frames until it is stopped (Ctrl+C or a termination signal).
+// prints the pseudo-terminal path to open as the COM port on one line, then the UDP address
+// and port on another, for the sides that run, and answers until it is stopped (Ctrl+C or a
+// termination signal). Both sides are one device: a write over one is seen on the other.
 
 #include "config/cp1251.h"
 #include "sim/serial_device.h"
+#include "sim/udp_device.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -18,11 +21,18 @@ namespace
 {
 
 const char kUsage[] =
-    "Usage: qel2_sim --serial [--mac XX:XX:XX:XX:XX:XX] [--name TEXT] [--version N]\n"
-    "                [--delay MS]\n"
+    "Usage: qel2_sim [--serial] [--udp [ADDR]] [--device-port N] [--reply-port N]\n"
+    "                [--mac XX:XX:XX:XX:XX:XX] [--name TEXT] [--version N] [--delay MS]\n"
     "\n"
-    "Simulates a QEL_2 device with its mode switch in the configuration position.\n"
+    "Simulates a QEL_2 device with its mode switch in the configuration position, on a\n"
+    "serial line, on the network, or on both at once as one device.\n"
     "  --serial        answer on a pseudo-terminal; its path is printed on one line\n"
+    "  --udp [ADDR]    answer UDP datagrams on this loopback address (127.0.0.0/8, default\n"
+    "                  127.0.0.2); ADDR:PORT is printed on a line of its own, after the\n"
+    "                  pseudo-terminal path when both run\n"
+    "  --device-port N the UDP port the device listens on, 0..65535 (default 50000; 0 lets\n"
+    "                  the system choose, the line printed tells which)\n"
+    "  --reply-port N  the UDP port the device answers to, 1..65535 (default 60000)\n"
     "  --mac M         the MAC address the device reports (default 00:1A:2B:3C:4D:5E)\n"
     "  --name TEXT     the device name (at most 20 characters)\n"
     "  --version N     the firmware version the device reports, 0..255 (default 39)\n"
@@ -30,18 +40,43 @@ const char kUsage[] =
     "  --help          this text\n"
     "Runs until it is stopped with Ctrl+C or a termination signal.\n";
 
+// N numbers separated by sep, each of minDigits to maxDigits digits in base and at most 255.
+template <size_t N>
+bool parseBytes(const QString& text, QChar sep, int base, int minDigits, int maxDigits,
+                std::array<quint8, N>& out)
+{
+    const QStringList parts = text.split(sep);
+    if (parts.size() != int(N))
+        return false;
+    for (size_t i = 0; i < N; ++i) {
+        const QString& part = parts[int(i)];
+        bool ok = false;
+        const uint v = part.toUInt(&ok, base);
+        if (!ok || part.size() < minDigits || part.size() > maxDigits || v > 0xFF)
+            return false;
+        out[i] = quint8(v);
+    }
+    return true;
+}
+
 bool parseMac(const QString& text, std::array<quint8, 6>& mac)
 {
-    const QStringList parts = text.split(QLatin1Char(':'));
-    if (parts.size() != 6)
+    return parseBytes(text, QLatin1Char(':'), 16, 2, 2, mac);
+}
+
+// An address in dotted notation.
+bool parseAddress(const QString& text, IpAddress& ip)
+{
+    return parseBytes(text, QLatin1Char('.'), 10, 1, 3, ip);
+}
+
+bool parsePort(const QString& text, uint min, quint16& port)
+{
+    bool ok = false;
+    const uint v = text.toUInt(&ok, 10);
+    if (!ok || v < min || v > 65535)
         return false;
-    for (int i = 0; i < 6; ++i) {
-        bool ok = false;
-        const uint v = parts[i].toUInt(&ok, 16);
-        if (!ok || parts[i].size() != 2 || v > 0xFF)
-            return false;
-        mac[size_t(i)] = quint8(v);
-    }
+    port = quint16(v);
     return true;
 }
 
@@ -79,6 +114,10 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments().mid(1);
 
     bool serial = false;
+    bool udp = false;
+    IpAddress udpAddress{{127, 0, 0, 2}};
+    quint16 devicePort = kSimDevicePort;
+    quint16 replyPort = kSimReplyPort;
     SimDeviceState state = demoDevice();
     SimSerialFaults faults;
     for (int i = 0; i < args.size(); ++i) {
@@ -89,6 +128,22 @@ int main(int argc, char** argv)
             return 0;
         } else if (a == QLatin1String("--serial")) {
             serial = true;
+        } else if (a == QLatin1String("--udp")) {
+            udp = true;
+            if (hasValue && !args[i + 1].startsWith(QLatin1Char('-'))) {
+                if (!parseAddress(args[++i], udpAddress))
+                    return usageError(QStringLiteral("not an IPv4 address: ") + args[i]);
+                if (udpAddress[0] != 127)
+                    return usageError(QStringLiteral("the device listens on a loopback address "
+                                                     "(127.0.0.0/8) only: ") +
+                                      args[i]);
+            }
+        } else if (a == QLatin1String("--device-port") && hasValue) {
+            if (!parsePort(args[++i], 0, devicePort))
+                return usageError(QStringLiteral("not a port 0..65535: ") + args[i]);
+        } else if (a == QLatin1String("--reply-port") && hasValue) {
+            if (!parsePort(args[++i], 1, replyPort))
+                return usageError(QStringLiteral("not a port 1..65535: ") + args[i]);
         } else if (a == QLatin1String("--mac") && hasValue) {
             if (!parseMac(args[++i], state.mac))
                 return usageError(QStringLiteral("not a MAC address: ") + args[i]);
@@ -116,8 +171,13 @@ int main(int argc, char** argv)
             return usageError(QStringLiteral("unknown or incomplete option: ") + a);
         }
     }
-    if (!serial)
-        return usageError(QStringLiteral("choose a side to simulate (--serial)"));
+    if (!serial && !udp)
+        return usageError(QStringLiteral("choose a side to simulate (--serial, --udp or both)"));
+    if (udp) {
+        // The device reports the address it is found at.
+        state.params.ip = udpAddress;
+        state.saved.ip = udpAddress;
+    }
 
     // Wait for the stop signals synchronously instead of handling them asynchronously.
     sigset_t stopSignals;
@@ -125,22 +185,41 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr); // the device thread inherits it
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr); // the device threads inherit it
 
-    SimSerialDevice device;
-    device.setState(state);
-    device.setFaults(faults);
+    const auto device = std::make_shared<SimDevice>(state);
+    SimSerialDevice serialSide(device);
+    SimUdpDevice udpSide(device);
     QString error;
-    if (!device.start(&error)) {
-        std::fprintf(stderr, "qel2_sim: cannot create the pseudo-terminal: %s\n",
-                     qPrintable(error));
-        return 1;
+    if (serial) {
+        serialSide.setFaults(faults);
+        if (!serialSide.start(&error)) {
+            std::fprintf(stderr, "qel2_sim: cannot create the pseudo-terminal: %s\n",
+                         qPrintable(error));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(serialSide.slavePath()));
     }
-    std::printf("%s\n", qPrintable(device.slavePath()));
+    if (udp) {
+        SimUdpFaults udpFaults;
+        udpFaults.replyDelayMs = faults.firstByteDelayMs;
+        udpSide.setFaults(udpFaults);
+        udpSide.setAddress(udpAddress);
+        udpSide.setDevicePort(devicePort);
+        udpSide.setReplyPort(replyPort);
+        if (!udpSide.start(&error)) {
+            std::fprintf(stderr, "qel2_sim: cannot listen on %s:%u: %s\n",
+                         qPrintable(AddressText(udpAddress)), uint(devicePort), qPrintable(error));
+            return 1;
+        }
+        std::printf("%s:%u\n", qPrintable(AddressText(udpSide.address())),
+                    uint(udpSide.devicePort()));
+    }
     std::fflush(stdout);
 
     int sig = 0;
     sigwait(&stopSignals, &sig);
-    device.stop();
+    udpSide.stop();
+    serialSide.stop();
     return 0;
 }

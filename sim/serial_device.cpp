@@ -1,5 +1,7 @@
 #include "sim/serial_device.h"
 
+#include "sim/system.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -18,29 +20,14 @@ constexpr quint8 kFrameSecond = 0xAB;
 // itself to the next one.
 constexpr qint64 kFrameResyncNs = 100'000'000;
 
-qint64 nowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-QString systemReason(const char* step)
-{
-    return QStringLiteral("%1: %2").arg(QString::fromLatin1(step),
-                                        QString::fromLocal8Bit(std::strerror(errno)));
-}
-
-void closeFd(int& fd)
-{
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
-
 } // namespace
 
-SimSerialDevice::SimSerialDevice() = default;
+SimSerialDevice::SimSerialDevice() : SimSerialDevice(std::make_shared<SimDevice>()) {}
+
+SimSerialDevice::SimSerialDevice(std::shared_ptr<SimDevice> device)
+    : SimDeviceSide(std::move(device))
+{
+}
 
 SimSerialDevice::~SimSerialDevice()
 {
@@ -53,11 +40,11 @@ bool SimSerialDevice::start(QString* error)
         return true;
     auto fail = [&](const char* step) {
         if (error)
-            *error = systemReason(step);
-        closeFd(master_);
-        closeFd(slaveKeeper_);
-        closeFd(wake_[0]);
-        closeFd(wake_[1]);
+            *error = SimSystemReason(step);
+        SimCloseFd(master_);
+        SimCloseFd(slaveKeeper_);
+        SimCloseFd(wake_[0]);
+        SimCloseFd(wake_[1]);
         return false;
     };
 
@@ -115,10 +102,10 @@ void SimSerialDevice::stop()
     const char b = 's';
     (void)!::write(wake_[1], &b, 1);
     thread_.join();
-    closeFd(master_);
-    closeFd(slaveKeeper_);
-    closeFd(wake_[0]);
-    closeFd(wake_[1]);
+    SimCloseFd(master_);
+    SimCloseFd(slaveKeeper_);
+    SimCloseFd(wake_[0]);
+    SimCloseFd(wake_[1]);
 }
 
 QString SimSerialDevice::slavePath() const
@@ -154,45 +141,6 @@ SimSerialFaults SimSerialDevice::faults() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return faults_;
-}
-
-void SimSerialDevice::setVersion(quint8 version)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    state_.version = version;
-}
-
-void SimSerialDevice::setMac(const std::array<quint8, 6>& mac)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    state_.mac = mac;
-}
-
-void SimSerialDevice::setName(const QByteArray& cp1251Name)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    state_.name = cp1251Name.left(20);
-}
-
-void SimSerialDevice::setTcpState(int port, quint8 state)
-{
-    if (port != 1 && port != 2)
-        return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    state_.tcpState[size_t(port - 1)] = state;
-}
-
-SimDeviceState SimSerialDevice::state() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return state_;
-}
-
-void SimSerialDevice::setState(const SimDeviceState& state)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    state_ = state;
-    state_.name = state_.name.left(20);
 }
 
 QList<SimFrame> SimSerialDevice::frames() const
@@ -265,8 +213,8 @@ void SimSerialDevice::run()
                 return;
             }
             if (closeRequested_) {
-                closeFd(master_);
-                closeFd(slaveKeeper_);
+                SimCloseFd(master_);
+                SimCloseFd(slaveKeeper_);
                 closeRequested_ = false;
                 framesChanged_.notify_all();
             }
@@ -277,7 +225,7 @@ void SimSerialDevice::run()
         if (fds[1].revents & POLLIN) {
             const ssize_t n = ::read(master_, buf, sizeof buf);
             if (n > 0) {
-                takeBytes(buf, int(n), nowNs());
+                takeBytes(buf, int(n), SimNowNs());
                 continue;
             }
         }
@@ -336,9 +284,11 @@ void SimSerialDevice::answer(const SimFrame& taken)
         frame.answered = configPosition_ && !faults.silent && frame.receivedNs >= silentUntilNs_ &&
                          !faults.silentCodes.contains(char(frame.code));
         if (frame.answered) {
-            reply = RunSimCommand(state_, frame.code, frame.data);
+            reply = device_->update([&](SimDeviceState& state) {
+                return RunSimCommand(state, frame.code, frame.data);
+            });
             if (frame.code == 0x02 && faults.restartSilenceMs > 0)
-                silentUntilNs_ = nowNs() + qint64(faults.restartSilenceMs) * 1'000'000;
+                silentUntilNs_ = SimNowNs() + qint64(faults.restartSilenceMs) * 1'000'000;
         }
         frames_.append(frame);
         answering_ = frame.answered;
@@ -382,9 +332,9 @@ void SimSerialDevice::answer(const SimFrame& taken)
 
 bool SimSerialDevice::pause(int ms)
 {
-    const qint64 until = nowNs() + qint64(ms) * 1'000'000;
+    const qint64 until = SimNowNs() + qint64(ms) * 1'000'000;
     for (;;) {
-        const qint64 left = until - nowNs();
+        const qint64 left = until - SimNowNs();
         if (left <= 0)
             return true;
         pollfd w = {wake_[0], POLLIN, 0};

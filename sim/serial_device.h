@@ -6,8 +6,10 @@
 //
 // Every switch (faults, mode switch, state) may be changed from any thread at any time; it
 // applies from the next frame on.
+//
+// The device's data is a SimDevice of its own, or one shared with the UDP side.
 
-#include "sim/device_state.h"
+#include "sim/device.h"
 
 #include <QByteArray>
 #include <QList>
@@ -37,10 +39,12 @@ struct SimFrame {
     qint64 receivedNs = 0; // steady clock, nanoseconds, when its last byte was read
 };
 
-class SimSerialDevice
+class SimSerialDevice : public SimDeviceSide
 {
 public:
-    SimSerialDevice();
+    // The device's data is SimDeviceSide's: device(), state() and the setters.
+    SimSerialDevice(); // a device of its own
+    explicit SimSerialDevice(std::shared_ptr<SimDevice> device);
     ~SimSerialDevice(); // stops the thread and closes both ends
     SimSerialDevice(const SimSerialDevice&) = delete;
     SimSerialDevice& operator=(const SimSerialDevice&) = delete;
@@ -63,14 +67,6 @@ public:
     void setFaults(const SimSerialFaults& faults);
     SimSerialFaults faults() const;
 
-    // The device's own data.
-    void setVersion(quint8 version);
-    void setMac(const std::array<quint8, 6>& mac);
-    void setName(const QByteArray& cp1251Name); // cut to 20 bytes
-    void setTcpState(int port, quint8 state);   // port 1 or 2
-    SimDeviceState state() const;
-    void setState(const SimDeviceState& state);
-
     // Every frame taken since the start or the last clearLog, and the raw bytes behind them.
     QList<SimFrame> frames() const;
     int frameCount() const;
@@ -90,7 +86,6 @@ private:
 
     mutable std::mutex mutex_;
     mutable std::condition_variable framesChanged_;
-    SimDeviceState state_;
     SimSerialFaults faults_;
     bool configPosition_ = true;
     QList<SimFrame> frames_;

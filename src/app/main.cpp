@@ -6,6 +6,7 @@
 #include "config/operator.h"
 #include "config/program.h"
 #include "config/rd_wr_ini.h"
+#include "connect/all_param.h"
 #include "connect/connect.h"
 #include "link/comportfunctions.h"
 #include "link/qelbox.h"
@@ -363,7 +364,14 @@ bool TFormMain::RunConnectDialog()
     return dialog.Connected;
 }
 
-void TFormMain::RunEthernetWork() {}
+// The work over an open Ethernet link: the device in status panel 1, and the all-parameters
+// form over this window until it closes.
+void TFormMain::RunEthernetWork()
+{
+    ui.StatusBar1->setText(1, DeviceLineText(BoxName(link_->deviceRecord), link_->deviceMac));
+    TFormAll_Param form(*link_, this);
+    form.exec();
+}
 
 void TFormMain::setPanelColor(const QColor& color)
 {

@@ -53,7 +53,7 @@ protected:
     // a device link is open afterwards.
     virtual bool RunConnectDialog();
     // The work over an open Ethernet link: the device line in status panel 1 and the
-    // all-parameters form. It comes with the Ethernet link; until then there is nothing to do.
+    // all-parameters form, until the form closes.
     virtual void RunEthernetWork();
 
 private:

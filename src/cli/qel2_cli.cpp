@@ -9,6 +9,7 @@
 #include "config/rates.h"
 #include "link/comportfunctions.h"
 #include "link/conffun.h"
+#include "link/ethr_conffun.h"
 #include "link/qelbox.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,7 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace
@@ -33,23 +35,36 @@ const char* const kHelp = R"(Usage:
                                             (each group is saved to EEPROM and the device
                                             restarts after it)
   qel2_cli query --com N mac|tcp1|tcp2      the MAC address, or the TCP state of port 1 or 2
+  qel2_cli read  --ip A.B.C.D [-o FILE.cnf] the whole configuration over Ethernet (UDP)
+  qel2_cli write --ip A.B.C.D FILE.cnf      write a file's configuration over Ethernet; when
+                                            it gives the device a new address, the link
+                                            follows the device there and reads it back
+  qel2_cli query --ip A.B.C.D mac           the MAC address over Ethernet
 
-Options for the device commands:
+Options for the device commands over a serial link:
   --com N            COM port number 1..255 (on Linux mapped to a device through
                      [COM_PORTS] of the settings file, else COM1..32 /dev/ttyS*,
                      COM33..64 /dev/ttyUSB*, COM65..96 /dev/ttyACM*)
   --wait SECONDS     wait for the first reply byte, 1..120 (default 2)
   --gap MS           longest gap between reply bytes, 1..5000 (default 100)
-  --attempts K       attempts per command, 1..5 (default 1)
   --ini FILE         the settings file (default INI/qel_conn.ini in the program directory)
-The link runs at 9600 bit/s, 8N1. Only devices with firmware version 39 are served.
+The serial link runs at 9600 bit/s, 8N1.
+Options for the device commands over Ethernet:
+  --ip A.B.C.D       the device's IPv4 address (a broadcast address sends broadcasts)
+  --tw MS            wait for each reply datagram, 1..100000 ms (default 50)
+  --device-port N    the device's UDP port (default 50000)
+  --reply-port N     the local UDP port the replies come to (default 60000)
+Both links:
+  --attempts K       attempts per command or datagram, 1..5 (default 1)
+Only devices with firmware version 39 are served.
 
 Output of show and read: one line per field, its name and its value. Addresses are
 dotted, the MAC is colon hex, names are UTF-8, codes carry their meaning in parentheses.
 
 Exit status: 0 success; 1 the device or the link failed (the reason on stderr: for a
 command, the first one the device did not acknowledge, and why; a write counts as done only
-when every command of it was acknowledged, the save to EEPROM and the restart included);
+when every command of it was acknowledged, the save to EEPROM and the restart included, and
+over Ethernet when the device answered the write and its configuration could be read back);
 2 bad usage or a bad file (what is wrong on stderr).
 )";
 
@@ -137,7 +152,28 @@ struct Options {
     int attempts = 1;
     QString outFile;
     QString ini;
+    std::optional<IpAddress> ip; // over Ethernet to this address
+    int tw = 50;
+    int devicePort = kDeviceUdpPort;
+    int replyPort = kReplyUdpPort;
 };
+
+// A dotted IPv4 address, four numbers 0..255.
+std::optional<IpAddress> parseAddress(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return std::nullopt;
+    IpAddress a{};
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        const uint v = parts[i].toUInt(&ok);
+        if (!ok || v > 255 || parts[i].isEmpty() || parts[i].size() > 3)
+            return std::nullopt;
+        a[size_t(i)] = quint8(v);
+    }
+    return a;
+}
 
 int usage(const QString& what)
 {
@@ -156,7 +192,10 @@ bool parse(const QStringList& args, Options& o, QString* problem)
     const IntOption ints[] = {{"--com", &o.com, 1, 255},
                               {"--wait", &o.wait, 1, 120},
                               {"--gap", &o.gap, 1, 5000},
-                              {"--attempts", &o.attempts, 1, 5}};
+                              {"--attempts", &o.attempts, 1, 5},
+                              {"--tw", &o.tw, 1, 100000},
+                              {"--device-port", &o.devicePort, 1, 65535},
+                              {"--reply-port", &o.replyPort, 1, 65535}};
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         const auto next = [&]() -> std::optional<QString> {
@@ -183,7 +222,14 @@ bool parse(const QStringList& args, Options& o, QString* problem)
         }
         if (handled)
             continue;
-        if (a == QLatin1String("-o") || a == QLatin1String("--ini")) {
+        if (a == QLatin1String("--ip")) {
+            const auto v = next();
+            o.ip = v ? parseAddress(*v) : std::nullopt;
+            if (!o.ip) {
+                *problem = QStringLiteral("--ip takes an IPv4 address such as 127.0.0.2");
+                return false;
+            }
+        } else if (a == QLatin1String("-o") || a == QLatin1String("--ini")) {
             const auto v = next();
             if (!v || v->isEmpty()) {
                 *problem = a + QStringLiteral(" takes a file name");
@@ -216,9 +262,20 @@ class DeviceLink
 public:
     explicit DeviceLink(const Options& o) : o_(o) { InitLinkContext(ctx); }
 
-    // Opens the port and checks that a version-39 device answers.
+    // Opens the serial port or the Ethernet link and checks that a version-39 device answers;
+    // over Ethernet its configuration is then in ctx.deviceRecord.
     int open()
     {
+        if (o_.ip) {
+            Program().ethTimeout = o_.tw;
+            ctx.devicePort = quint16(o_.devicePort);
+            ctx.localPort = quint16(o_.replyPort);
+            ctx.attemptCount = quint8(o_.attempts);
+            if (ConnectEthernet(ctx, *o_.ip))
+                return ExitOk;
+            err() << "error: no link to " << AddressText(*o_.ip) << Qt::endl;
+            return ExitLink;
+        }
         ComOpenError why;
         ctx.port =
             OpenComPort(o_.com, 9600, 8, ComParityNone, ComOneStop, 1000, 1000, true, false, &why);
@@ -291,8 +348,8 @@ int cmdRead(const Options& o)
     DeviceLink link(o);
     if (const int rc = link.open())
         return rc;
-    DeviceConfig cfg;
-    if (!ReadDeviceConfig(link.ctx, cfg))
+    DeviceConfig cfg = link.ctx.deviceRecord; // over Ethernet the connection has read it
+    if (!o.ip && !ReadDeviceConfig(link.ctx, cfg))
         return link.failed();
     if (o.outFile.isEmpty()) {
         printConfig(cfg);
@@ -322,6 +379,21 @@ int cmdWrite(const Options& o)
     DeviceLink link(o);
     if (const int rc = link.open())
         return rc;
+    if (o.ip) {
+        bool answered = false;
+        const bool readBack = WriteConfigEth(link.ctx, cfg, &answered);
+        if (!answered || !readBack) {
+            err() << "error: "
+                  << (answered ? "the configuration could not be read back"
+                               : "the device did not answer the write")
+                  << Qt::endl;
+            return ExitLink;
+        }
+        if (cfg.net.ip_adr != *o.ip)
+            err() << "note: the device moved to " << AddressText(cfg.net.ip_adr) << Qt::endl;
+        out() << "written" << Qt::endl;
+        return ExitOk;
+    }
     CommandFailure first;
     if (!WriteDeviceConfig(link.ctx, cfg, &first))
         return link.failed(first);
@@ -339,24 +411,24 @@ int cmdQuery(const Options& o)
                               QStringLiteral("tcp2")};
     if (o.positional.size() != 1 || !what.contains(o.positional[0]))
         return usage(QStringLiteral("query takes one of mac, tcp1, tcp2"));
+    if (o.ip && o.positional[0] != what[0])
+        return usage(QStringLiteral("over Ethernet only the mac can be queried"));
     DeviceLink link(o);
     if (const int rc = link.open())
         return rc;
+    if (o.ip) {
+        out() << MacText(link.ctx.deviceMac) << Qt::endl;
+        return ExitOk;
+    }
     const int which = int(what.indexOf(o.positional[0]));
     const quint8 codes[] = {0x81, 0x03, 0x04};
     if (!ExecCommand(link.ctx, codes[which], nullptr, 0))
         return link.failed();
     const auto& r = link.ctx.receiveBuffer;
     if (which == 0) {
-        out() << QStringLiteral("%1:%2:%3:%4:%5:%6")
-                     .arg(r[0], 2, 16, QLatin1Char('0'))
-                     .arg(r[1], 2, 16, QLatin1Char('0'))
-                     .arg(r[2], 2, 16, QLatin1Char('0'))
-                     .arg(r[3], 2, 16, QLatin1Char('0'))
-                     .arg(r[4], 2, 16, QLatin1Char('0'))
-                     .arg(r[5], 2, 16, QLatin1Char('0'))
-                     .toUpper()
-              << Qt::endl;
+        std::array<quint8, 6> mac{};
+        std::copy_n(r.begin(), mac.size(), mac.begin());
+        out() << MacText(mac) << Qt::endl;
     } else {
         out() << r[0] << (r[0] == 1 ? " (connected)" : " (not connected)") << Qt::endl;
     }
@@ -390,8 +462,8 @@ int RunCli(const QStringList& args)
                         o.command == QLatin1String("query");
     if (!device)
         return usage(QStringLiteral("unknown command '%1'").arg(o.command));
-    if (o.com == 0)
-        return usage(QStringLiteral("%1 needs --com N").arg(o.command));
+    if ((o.com == 0) == !o.ip)
+        return usage(QStringLiteral("%1 needs either --com N or --ip A.B.C.D").arg(o.command));
     if (o.command == QLatin1String("read"))
         return cmdRead(o);
     if (o.command == QLatin1String("write"))

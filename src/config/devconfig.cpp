@@ -46,10 +46,15 @@ bool SetBoxName(DeviceConfig& cfg, const QString& text)
     return true;
 }
 
-QString MacText(const DeviceConfig& cfg)
+QString MacText(const std::array<quint8, 6>& mac)
 {
     QStringList parts;
-    for (quint8 b : cfg.Mac_addres)
+    for (quint8 b : mac)
         parts << QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
     return parts.join(QLatin1Char(':'));
+}
+
+QString MacText(const DeviceConfig& cfg)
+{
+    return MacText(cfg.Mac_addres);
 }

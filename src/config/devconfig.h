@@ -96,5 +96,6 @@ void SetBoxNameBytes(DeviceConfig& cfg, const QByteArray& cp1251);
 // refused: nothing is stored and false is returned.
 bool SetBoxName(DeviceConfig& cfg, const QString& text);
 
-// The MAC address as six upper-case hexadecimal pairs joined by colons.
+// A MAC address as six upper-case hexadecimal pairs joined by colons.
+QString MacText(const std::array<quint8, 6>& mac);
 QString MacText(const DeviceConfig& cfg);

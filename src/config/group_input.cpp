@@ -28,12 +28,6 @@ bool Chosen(int index, int items)
     return index >= 0 && index < items;
 }
 
-// TCP client and UDP client: the modes in which the device connects to the remote side.
-bool IsClient(int regim)
-{
-    return regim == 1 || regim == 3;
-}
-
 // The position of a code in a list whose items are the codes 0..items-1; -1 for a code the
 // list does not have.
 int ListIndex(int code, int items)
@@ -82,6 +76,11 @@ std::array<QString, 4> OctetTexts(const IpAddress& address)
 }
 
 } // namespace
+
+bool IsClientMode(int regim)
+{
+    return regim == 1 || regim == 3;
+}
 
 std::optional<qint64> ParseWholeNumber(const QString& text)
 {
@@ -189,7 +188,7 @@ std::optional<InputRefusal> TakePortInput(const PortInput& in, PortConfig& group
     if (in.timeout.isEmpty())
         return Refuse(InputRefusal::Incomplete, InputField::Timeout);
 
-    const bool client = IsClient(in.regim);
+    const bool client = IsClientMode(in.regim);
     if (client) {
         if (in.remotePort.isEmpty())
             return Refuse(InputRefusal::Incomplete, InputField::RemotePort);

@@ -66,6 +66,10 @@ struct InputRefusal {
     QString text;  // the field's text (for NotANumber: the text that is not a number)
 };
 
+// TCP client and UDP client (1, 3): the modes in which the device connects to the remote side,
+// so the only ones in which the remote port and address mean something.
+bool IsClientMode(int regim);
+
 // A whole number as the operator types it: an optional minus sign and ASCII digits, nothing
 // else (no blanks, no '+', no punctuation). Nothing for any other text; a number too large
 // for 64 bits is given as the largest one, so that it counts as out of any range.

@@ -4,7 +4,9 @@
 #include "config/program.h"
 #include "config/rates.h"
 #include "config/rd_wr_ini.h"
+#include "connect/abonent.h"
 #include "connect/abonents_list.h"
+#include "link/ethr_conffun.h"
 #include "link/comportfunctions.h"
 #include "link/qelbox.h"
 #include "widgets/editfields.h"
@@ -208,8 +210,34 @@ bool TFormConnect::acceptEthernetPage()
         CurrentOperator().ask(MsgInputError, kNotAllParameters, QString());
         return false;
     }
-    ConnSet().cur.book.user_index = quint8(ui.ComboBox6->currentIndex());
-    return storeSettings() && ConnectEthernet(CurrentAbonent(ConnSet().cur));
+    AbonentBook& book = ConnSet().cur.book;
+    const int chosen = ui.ComboBox6->currentIndex();
+    if (chosen >= book.users_num && !addAbonent())
+        return false; // "Новий абонент" left without an entry: nothing is sent
+    if (chosen < book.users_num)
+        book.user_index = quint8(chosen);
+    const Abonent* abonent = CurrentAbonent(ConnSet().cur);
+    return storeSettings() && abonent && ConnectEthernet(*abonent);
+}
+
+// "Новий абонент": the device is added to the book through the entry form, and becomes the
+// chosen one, so a connection never goes to the empty spare record.
+bool TFormConnect::addAbonent()
+{
+    AbonentBook& book = ConnSet().cur.book;
+    if (book.users_num >= kMaxAbonents)
+        return false;
+    const int slot = book.users_num;
+    Abonent entry = book.abonents[size_t(slot)];
+    TFormAbonent form(entry, TFormAbonent::Mode::Add, this);
+    form.exec();
+    if (!form.isAccepted())
+        return false;
+    book.abonents[size_t(slot)] = entry;
+    book.users_num = quint8(slot + 1);
+    book.user_index = quint8(slot);
+    FillAbonentList();
+    return true;
 }
 
 // Shows the chosen link and writes the settings file. A failed write is reported, and the
@@ -277,13 +305,11 @@ bool TFormConnect::ConnectDirect()
 // The Ethernet link to the abonent (none: the spare record after the last one, or an index
 // outside the book). That link is not part of this program yet; the operator is told so,
 // after the settings have been stored.
-bool TFormConnect::ConnectEthernet(const Abonent* abonent)
+// The Ethernet link to the abonent: the connection commands, the version check and the
+// first read of the configuration; every failure has been told to the operator.
+bool TFormConnect::ConnectEthernet(const Abonent& abonent)
 {
-    Q_UNUSED(abonent);
-    CurrentOperator().ask(MsgNotice,
-                          QStringLiteral("Зв'язок через Ethernet-інтерфейс ще не реалізований."),
-                          QStringLiteral("Параметри зв'язку збережено."));
-    return false;
+    return ::ConnectEthernet(link_, abonent.ip_adr);
 }
 
 void TFormConnect::BitBtn2Click()

@@ -40,7 +40,8 @@ private:
     bool acceptEthernetPage();
     bool storeSettings();
     bool ConnectDirect();
-    bool ConnectEthernet(const Abonent* abonent);
+    bool addAbonent();
+    bool ConnectEthernet(const Abonent& abonent);
 
     Ui::TFormConnect ui;
     LinkContext& link_;

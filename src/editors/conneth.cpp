@@ -5,7 +5,6 @@
 #include "config/operator.h"
 #include "config/rd_wr_ini.h"
 #include "widgets/editfields.h"
-#include "widgets/suplfunc.h"
 
 namespace
 {
@@ -13,21 +12,17 @@ namespace
 constexpr QSize kSize(422, 294);
 const QColor kPromptColour(128, 0, 0); // maroon
 
-enum Row { AddressRow, MaskRow, GatewayRow };
-
 } // namespace
 
 TFormConEth::TFormConEth(DeviceConfig& record, EditMode mode, QWidget* parent)
     : FormDialog(parent), record_(record), mode_(mode)
 {
     ui.setupUi(this);
-    octets_ = {{{ui.ip1, ui.ip2, ui.ip3, ui.ip4},
-                {ui.im1, ui.im2, ui.im3, ui.im4},
-                {ui.is1, ui.is2, ui.is3, ui.is4}}};
-    for (const auto& row : octets_) {
-        for (QLineEdit* field : row)
-            InstallIntKeyFilter(field);
-    }
+    fields_ = {ui.ComboBox1,
+               {ui.ip1, ui.ip2, ui.ip3, ui.ip4},
+               {ui.im1, ui.im2, ui.im3, ui.im4},
+               {ui.is1, ui.is2, ui.is3, ui.is4}};
+    SetUpNetFields(fields_);
 
     // The prompt stands out until a mode is chosen.
     QFont prompt = ui.Label1->font();
@@ -45,11 +40,6 @@ TFormConEth::TFormConEth(DeviceConfig& record, EditMode mode, QWidget* parent)
     connect(ui.BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-QLineEdit* TFormConEth::octetField(int row, int column) const
-{
-    return octets_[size_t(row)][size_t(column)];
-}
-
 bool TFormConEth::nameEditable() const
 {
     return mode_ == EditMode::AcceptInto || ConnSet().cur.Conn_Prz == 1;
@@ -61,12 +51,7 @@ void TFormConEth::FormShow()
     ui.BitBtn1->setVisible(mode_ == EditMode::AcceptInto);
     ui.BitBtn3->setVisible(mode_ == EditMode::WriteDevice);
 
-    const NetInput shown = NetInputFrom(record_.net);
-    for (int column = 0; column < 4; ++column) {
-        octetField(AddressRow, column)->setText(shown.ip[size_t(column)]);
-        octetField(MaskRow, column)->setText(shown.mask[size_t(column)]);
-        octetField(GatewayRow, column)->setText(shown.gateway[size_t(column)]);
-    }
+    ShowNetInput(fields_, NetInputFrom(record_.net));
     if (nameEditable()) {
         SetFieldEditable(ui.Edit1, true);
         ui.Edit1->setText(BoxName(record_));
@@ -74,7 +59,6 @@ void TFormConEth::FormShow()
         ui.Edit1->clear();
         SetFieldEditable(ui.Edit1, false);
     }
-    ui.ComboBox1->setCurrentIndex(shown.mode);
     ComboBox1Click();
 }
 
@@ -87,32 +71,15 @@ void TFormConEth::ComboBox1Click()
     ui.Label14->setFont(ui.Label1->font());
     ui.Label14->setPalette(ui.Label1->palette());
     ui.Label14->setText(QStringLiteral("Режим"));
-    for (const auto& row : octets_) {
-        for (QLineEdit* field : row)
-            SetFieldEditable(field, mode == 0);
-    }
+    SetNetOctetsEditable(fields_, mode == 0);
 }
 
 void TFormConEth::BitBtn1Click()
 {
-    NetInput input;
-    input.mode = ui.ComboBox1->currentIndex();
-    for (int column = 0; column < 4; ++column) {
-        input.ip[size_t(column)] = octetField(AddressRow, column)->text();
-        input.mask[size_t(column)] = octetField(MaskRow, column)->text();
-        input.gateway[size_t(column)] = octetField(GatewayRow, column)->text();
-    }
     NetConfig net = record_.net;
-    if (const auto refusal = TakeNetInput(input, net)) {
-        QWidget* field = ui.ComboBox1;
-        if (refusal->field == InputField::Ip)
-            field = octetField(AddressRow, refusal->octet);
-        else if (refusal->field == InputField::Mask)
-            field = octetField(MaskRow, refusal->octet);
-        else if (refusal->field == InputField::Gateway)
-            field = octetField(GatewayRow, refusal->octet);
+    if (const auto refusal = TakeNetInput(NetInputOf(fields_), net)) {
         ReportInputRefusal(*refusal, {QStringLiteral("Уведені не всі параметри"), QString()},
-                           field);
+                           NetFieldOf(fields_, refusal->field, refusal->octet));
         return;
     }
 

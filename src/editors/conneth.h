@@ -6,11 +6,8 @@
 #include "config/devconfig.h"
 #include "editors/editmode.h"
 #include "ui_conneth.h"
+#include "widgets/editfields.h"
 #include "widgets/formdialog.h"
-
-#include <array>
-
-class QLineEdit;
 
 class TFormConEth : public FormDialog
 {
@@ -29,11 +26,10 @@ private:
     // True when the name field is for the operator: always when editing a record, and over
     // an Ethernet link (a COM link carries no name).
     bool nameEditable() const;
-    QLineEdit* octetField(int row, int column) const;
 
     Ui::TFormConEth ui;
     DeviceConfig& record_;
     EditMode mode_;
     bool accepted_ = false;
-    std::array<std::array<QLineEdit*, 4>, 3> octets_{}; // address, mask, gateway rows
+    NetFields fields_;
 };

@@ -6,12 +6,8 @@
 #include "config/devconfig.h"
 #include "editors/editmode.h"
 #include "ui_port_param.h"
+#include "widgets/editfields.h"
 #include "widgets/formdialog.h"
-
-#include <array>
-
-class QLineEdit;
-enum class InputField;
 
 class TFormPort_Param : public FormDialog
 {
@@ -27,8 +23,6 @@ private:
     void FormShow() override;
     void ComboBox1Click();
     void BitBtn3Click();
-    // The control of a field of the group; octet picks one of the remote address fields.
-    QWidget* fieldOf(InputField field, int octet) const;
 
     Ui::TFormPort_Param ui;
     PortConfig& group_;
@@ -36,5 +30,5 @@ private:
     int port_;
     EditMode mode_;
     bool accepted_ = false;
-    std::array<QLineEdit*, 4> remoteIp_{};
+    PortFields fields_;
 };

@@ -3,9 +3,11 @@
 #include "link/qelbox.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QList>
 #include <QPointer>
+#include <QThread>
 
 #include <utility>
 
@@ -129,6 +131,19 @@ void ExchangeGuard::handleEvents()
 {
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
+}
+
+void ExchangeGuard::pause(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        handleEvents();
+        const qint64 left = qint64(ms) - clock.elapsed();
+        if (left <= 0)
+            return;
+        QThread::msleep(quint64(qMin<qint64>(left, 1)));
+    }
 }
 
 ExchangeGuard::Question::Question()

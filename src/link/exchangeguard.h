@@ -36,6 +36,9 @@ public:
     // Handles the events that are waiting, as an exchange does between its polls. While a
     // guard lives the operator's input among them is dropped.
     static void handleEvents();
+    // Waits ms milliseconds, handling events every millisecond or so and sleeping between,
+    // so the wait keeps the windows painted without burning a processor core.
+    static void pause(int ms);
 
     // Lets the operator's input through for the lifetime of the object: a question that an
     // exchange asks.

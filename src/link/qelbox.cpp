@@ -26,6 +26,9 @@ bool ReleaseLink(LinkContext& ctx)
         ctx.port->close();
         ctx.port.reset();
     }
+    ctx.configBlock.fill(0);
+    ctx.deviceRecord = DeviceConfig{};
+    ctx.deviceMac.fill(0);
     return true;
 }
 
@@ -332,4 +335,81 @@ bool ExecCommand(LinkContext& ctx, quint8 code, const quint8* data, int n)
         if (!CurrentOperator().ask(MsgRetry, line1, line2))
             return false;
     }
+}
+
+namespace
+{
+
+constexpr int kAttemptPauseMs = 100; // between two attempts of a datagram
+
+// Drops the datagrams that wait on the socket: late answers to earlier requests.
+void drain(QUdpSocket& socket)
+{
+    while (socket.hasPendingDatagrams()) {
+        char sink = 0;
+        if (socket.readDatagram(&sink, 1) < 0)
+            return;
+    }
+}
+
+// One attempt: the request sent, and the reply taken within the time-out.
+int exchangeDatagramOnce(LinkContext& ctx, const quint8* request, int length)
+{
+    QUdpSocket& out = *ctx.sendSocket;
+    QUdpSocket& in = *ctx.receiveSocket;
+    drain(in);
+    if (out.writeDatagram(reinterpret_cast<const char*>(request), length, ctx.deviceAddress,
+                          ctx.devicePort) != length)
+        return ResUdpSendFailed;
+
+    ctx.receiveBuffer.fill(0);
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 timeoutNs = qint64(qMax(ctx.replyTimeout, 0)) * 1000;
+    while (!in.hasPendingDatagrams()) {
+        if (in.state() != QAbstractSocket::BoundState)
+            return ResUdpReceiveFailed;
+        const qint64 leftNs = timeoutNs - clock.nsecsElapsed();
+        if (leftNs <= 0)
+            return ResUdpTimeout;
+        ExchangeGuard::handleEvents();
+        // A short blocking wait on the socket, never beyond the deadline.
+        in.waitForReadyRead(leftNs >= 1'000'000 ? 1 : 0);
+    }
+    const qint64 size = in.pendingDatagramSize();
+    QHostAddress sender;
+    quint16 senderPort = 0;
+    const qint64 got = in.readDatagram(reinterpret_cast<char*>(ctx.receiveBuffer.data()),
+                                       kLinkBufferSize, &sender, &senderPort);
+    if (got < 0)
+        return ResUdpReceiveFailed;
+    ctx.sourceAddress = sender;
+    ctx.sourcePort = senderPort;
+    return size == kDatagramSize && got == kDatagramSize ? ResOk : ResUdpWrongLength;
+}
+
+} // namespace
+
+bool ExchangeDatagram(LinkContext& ctx, const quint8* request, int length)
+{
+    if (ctx.exchangeRunning) {
+        ++ctx.refusedCommands;
+        return false;
+    }
+    ExchangeGuard guard(ctx);
+    if (!ctx.sendSocket || !ctx.receiveSocket || !request || length < 1 ||
+        length > kLinkBufferSize) {
+        ctx.resultCode = ResUdpSendFailed;
+        return false;
+    }
+    showStatus(ctx, ExchangeStatusText());
+    for (int left = qMax(int(ctx.attemptCount), 1);;) {
+        ExchangeGuard::handleEvents();
+        ctx.resultCode = exchangeDatagramOnce(ctx, request, length);
+        if (ctx.resultCode == ResOk || --left == 0)
+            break;
+        ExchangeGuard::pause(kAttemptPauseMs);
+    }
+    showStatus(ctx, QString());
+    return ctx.resultCode == ResOk;
 }

@@ -2,6 +2,8 @@
 // The link context: the one record that holds the open serial port and the UDP sockets,
 // the buffers, the exchange settings and the outcome of the last exchange.
 
+#include "config/devconfig.h"
+
 #include <QHostAddress>
 #include <QList>
 #include <QString>
@@ -32,6 +34,9 @@ enum ResultCodes {
 constexpr int kLinkBufferSize = 512;
 constexpr quint16 kDeviceUdpPort = 50000; // where the device listens
 constexpr quint16 kReplyUdpPort = 60000;  // where its replies come to
+// Every datagram of the Ethernet protocol, request and reply, has exactly this size.
+constexpr int kDatagramSize = 285;
+using ConfigBlock = std::array<quint8, kDatagramSize>;
 
 // The moments of one serial attempt, in nanoseconds from the attempt's start, so the timing
 // of the line can be checked. -1 marks a moment the attempt did not reach.
@@ -80,6 +85,13 @@ struct LinkContext {
     QString messageText; // the last formatted failure message
     quint8 lastCommand = 0;
 
+    // The Ethernet link's picture of its device, while the link is open: the configuration
+    // block last read (the base of the next write), the record converted from it, and the MAC
+    // the second connection command reported. All zero when no Ethernet link is open.
+    ConfigBlock configBlock{};
+    DeviceConfig deviceRecord{};
+    std::array<quint8, 6> deviceMac{};
+
     // True while an exchange runs on this context (including its retry question); set by the
     // exchange's ExchangeGuard, which also keeps the operator's input away meanwhile.
     bool exchangeRunning = false;
@@ -94,9 +106,10 @@ struct LinkContext {
 // texts. The buffers are left as they are.
 void InitLinkContext(LinkContext& ctx);
 
-// Closes the serial port and both UDP sockets of the context and forgets them. While an
-// exchange runs on the context nothing is closed and false is returned: the exchange would
-// go on with a port that is gone.
+// Closes the serial port and both UDP sockets of the context and forgets them, and clears
+// the Ethernet link's configuration block, device record and MAC. While an exchange runs on
+// the context nothing is closed and false is returned: the exchange would go on with a port
+// that is gone.
 bool ReleaseLink(LinkContext& ctx);
 
 // The text of the current result code (an empty text for a code outside the table).
@@ -141,3 +154,14 @@ bool ExecCommand(LinkContext& ctx, quint8 code, const quint8* data = nullptr, in
 // 3 no reply byte within replyTimeout ms; 4 a gap between reply bytes above
 // interByteTimeout ms.
 bool ExchangeOnce(LinkContext& ctx, int frameLength);
+
+// One UDP request of length bytes (at most kLinkBufferSize) from the send socket to
+// ctx.deviceAddress:ctx.devicePort, waiting up to ctx.replyTimeout microseconds for a reply on
+// the receive socket, with ctx.attemptCount attempts (at least one) 100 ms apart and
+// "Обмін..." in the status panel meanwhile. Datagrams already waiting on the receive socket
+// are dropped before each request, so a late answer to an earlier one is never taken as this
+// one's. The reply is at the start of ctx.receiveBuffer and its sender in ctx.sourceAddress.
+// Results: 0 a reply of kDatagramSize bytes; 7 the request could not be sent; 8 receiving
+// failed; 9 no reply in time; 10 a reply of another size. Asks nothing; runs under an
+// ExchangeGuard and is refused, like ExecCommand, while another exchange runs on ctx.
+bool ExchangeDatagram(LinkContext& ctx, const quint8* request, int length);

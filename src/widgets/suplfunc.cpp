@@ -1,5 +1,6 @@
 #include "widgets/suplfunc.h"
 
+#include "config/devconfig.h"
 #include "config/rd_wr_ini.h"
 #include "widgets/statusline.h"
 
@@ -22,13 +23,7 @@ QString EthernetLinkText(const IpAddress& address)
 
 QString DeviceLineText(const QString& name, const std::array<quint8, 6>& mac)
 {
-    QString text = QStringLiteral("Пристрій \"%1\".   MAC_адр. ").arg(name);
-    for (size_t i = 0; i < mac.size(); ++i) {
-        if (i > 0)
-            text += QLatin1Char(':');
-        text += QStringLiteral("%1").arg(mac[i], 2, 16, QLatin1Char('0')).toUpper();
-    }
-    return text;
+    return QStringLiteral("Пристрій \"%1\".   MAC_адр. %2").arg(name, MacText(mac));
 }
 
 void ShowConnParams(StatusLine* bar)

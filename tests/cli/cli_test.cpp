@@ -1,10 +1,9 @@
+#include "cli/cli_run.h"
 #include "config/cnf_file.h"
 
 #include "support/file_bytes.h"
 #include "support/qt_printers.h"
 #include "support/sim_com.h"
-
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -12,12 +11,6 @@ namespace
 {
 
 constexpr int kSimCom = 4;
-
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
 
 // qel2_cli against the simulated device, its COM number mapped in a temporary settings file.
 class Cli : public SimComTest
@@ -30,15 +23,7 @@ protected:
         if (!args.isEmpty() && args[0] != QLatin1String("show"))
             args << "--ini" << program.settingsPath() << "--wait"
                  << "1";
-        QProcess p;
-        p.start(QStringLiteral(QEL2_CLI_PATH), args);
-        CliRun r;
-        if (!p.waitForFinished(60000))
-            return r;
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return RunCli(args);
     }
 
     QString file(const char* name) const { return program.path() + "/" + name; }

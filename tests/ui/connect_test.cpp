@@ -460,19 +460,22 @@ TEST_F(ConnectDialogTest, AbonentListOffersANewAbonentWhileThereIsRoom)
     }
 }
 
-TEST_F(ConnectDialogTest, EthernetStoresTheChoiceThenSaysTheLinkIsNotThereYet)
+// "Новий абонент" on the Ethernet page opens the entry form; leaving it without an entry
+// stores nothing and connects nowhere (there is no address to send to).
+TEST_F(ConnectDialogTest, ANewAbonentLeftWithoutAnEntryConnectsNowhere)
 {
     setKeys({{"CURR_PAR", "Conn_Prz", "1"}});
+    const QByteArray before = FileBytes(program.settingsPath());
     open();
     combo("ComboBox6")->setCurrentIndex(0); // "Новий абонент" of the empty book
+    ModalAnswer entry("BitBtn5");           // "Відмінити" of the entry form
     pressConnect();
-
-    ConnSettingsState stored;
-    ReadConnSettings(stored, program.settingsPath());
-    EXPECT_EQ(stored.cur.Conn_Prz, 1);
-    EXPECT_EQ(stored.cur.book.user_index, 0);
-    ASSERT_EQ(op.asked.size(), 1);
-    EXPECT_EQ(op.asked[0].kind, MsgNotice);
+    ASSERT_TRUE(entry.answered());
+    EXPECT_EQ(entry.seen().caption, " Параметри абонента (Ethernet-інтерфейс)");
+    EXPECT_TRUE(op.asked.isEmpty());
+    EXPECT_EQ(ConnSet().cur.book.users_num, 0);
+    EXPECT_EQ(FileBytes(program.settingsPath()), before);
+    EXPECT_EQ(link.sendSocket, nullptr) << "no socket was opened";
     EXPECT_FALSE(dialog->Connected);
     EXPECT_TRUE(dialog->isVisible());
 }

@@ -1,0 +1,99 @@
+// qel2_cli over Ethernet, run as a process against the simulated device on a loopback address.
+
+#include "cli/cli_run.h"
+#include "config/cnf_file.h"
+
+#include "support/qt_printers.h"
+#include "support/sim_udp.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+class CliUdp : public SimUdpTest
+{
+protected:
+    CliRun run(const QString& command, QStringList args) const
+    {
+        args = QStringList{command,
+                           "--ip",
+                           "127.0.0.2",
+                           "--device-port",
+                           QString::number(sim.devicePort()),
+                           "--reply-port",
+                           QString::number(replyPort),
+                           "--attempts",
+                           "2"} +
+               args;
+        return RunCli(args);
+    }
+    QString file(const char* name) const { return program.path() + "/" + name; }
+};
+
+} // namespace
+
+TEST_F(CliUdp, ReadsTheDeviceAndItsMac)
+{
+    SimDeviceState state = sim.state();
+    state.name = "Stand 1";
+    state.params.ip = {127, 0, 0, 2};
+    state.params.ports[1].rate = 115200;
+    sim.setState(state);
+
+    const CliRun read = run("read", {});
+    ASSERT_EQ(read.exitCode, 0) << read.err.toStdString();
+    const QStringList lines = read.out.split('\n', Qt::SkipEmptyParts);
+    for (const char* expected : {"box_name Stand 1", "Mac_addres 00:1A:2B:3C:4D:5E",
+                                 "ip_adr 127.0.0.2", "port2.rate 115200"})
+        EXPECT_TRUE(lines.contains(QString::fromUtf8(expected))) << expected;
+
+    const CliRun mac = run("query", {"mac"});
+    ASSERT_EQ(mac.exitCode, 0) << mac.err.toStdString();
+    EXPECT_EQ(mac.out, "00:1A:2B:3C:4D:5E\n");
+    EXPECT_EQ(run("query", {"tcp1"}).exitCode, 2) << "the TCP state is a serial query";
+}
+
+// A file written over Ethernet, with a new loopback address: the device moves and the tool
+// reads it back from there.
+TEST_F(CliUdp, WritesAFileAndFollowsTheDevice)
+{
+    DeviceConfig cfg;
+    MakeEmptyConfig(cfg);
+    cfg.net.ip_prz = 0;
+    cfg.net.ip_adr = {127, 0, 0, 7};
+    cfg.net.net_mask = {255, 0, 0, 0};
+    cfg.ports[1].rate = 57600;
+    SetBoxNameBytes(cfg, "Moved");
+    ASSERT_TRUE(WriteCnfFile(cfg, file("w.cnf")));
+
+    const CliRun write = run("write", {file("w.cnf")});
+    ASSERT_EQ(write.exitCode, 0) << write.err.toStdString();
+    EXPECT_EQ(write.out, "written\n");
+    EXPECT_TRUE(write.err.contains("the device moved to 127.0.0.7")) << write.err.toStdString();
+    EXPECT_EQ(sim.address(), IpAddress({127, 0, 0, 7}));
+    EXPECT_EQ(sim.state().saved.ports[1].rate, 57600u);
+    EXPECT_EQ(sim.state().name, QByteArray("Moved"));
+}
+
+TEST_F(CliUdp, ASilentDeviceEndsTheRunWithItsReason)
+{
+    SimUdpFaults faults;
+    faults.silent = true;
+    sim.setFaults(faults);
+    const CliRun read = run("read", {});
+    EXPECT_EQ(read.exitCode, 1);
+    EXPECT_TRUE(read.out.isEmpty());
+    EXPECT_TRUE(read.err.contains("Не виконана перша команда з'єднання з пристроєм."))
+        << read.err.toStdString();
+    EXPECT_TRUE(read.err.contains("Ithernet. Перевищено час отримання відповіді на запит"));
+    EXPECT_TRUE(read.err.endsWith("error: no link to 127.0.0.2\n")) << read.err.toStdString();
+    EXPECT_EQ(sim.requestCount(), 2) << "two attempts, no question";
+
+    DeviceConfig cfg;
+    MakeEmptyConfig(cfg);
+    ASSERT_TRUE(WriteCnfFile(cfg, file("w.cnf")));
+    faults.silent = false;
+    sim.setFaults(faults);
+    EXPECT_EQ(run("write", {file("w.cnf"), "--com", "3"}).exitCode, 2) << "one link only";
+}
