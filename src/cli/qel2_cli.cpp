@@ -9,11 +9,13 @@
 #include "config/rates.h"
 #include "link/comportfunctions.h"
 #include "link/conffun.h"
+#include "link/discover.h"
 #include "link/ethr_conffun.h"
 #include "link/qelbox.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
@@ -40,6 +42,10 @@ const char* const kHelp = R"(Usage:
                                             it gives the device a new address, the link
                                             follows the device there and reads it back
   qel2_cli query --ip A.B.C.D mac           the MAC address over Ethernet
+  qel2_cli discover [--iface NAME]... [--window MS] [-v]
+                                            find devices by broadcast: one line per device,
+                                            MAC, address, vVERSION, interface, name; a
+                                            version other than 39 is marked (not served)
 
 Options for the device commands over a serial link:
   --com N            COM port number 1..255 (on Linux mapped to a device through
@@ -56,6 +62,13 @@ Options for the device commands over Ethernet:
   --reply-port N     the local UDP port the replies come to (default 60000)
 Both links:
   --attempts K       attempts per command or datagram, 1..5 (default 1)
+Options for discover (with --device-port and --reply-port above):
+  --iface NAME       search on this interface (may be repeated); without it, on the
+                     interfaces that SearchInterfaces in [QEL2_SERV] of the settings file
+                     names, or on every interface when it names none. On the loopback
+                     interface only 127.255.255.255 is used.
+  --window MS        how long replies are collected, 1..60000 ms (default 1000)
+  -v                 print what the search tried and what came back (on stderr)
 Only devices with firmware version 39 are served.
 
 Output of show and read: one line per field, its name and its value. Addresses are
@@ -65,7 +78,8 @@ Exit status: 0 success; 1 the device or the link failed (the reason on stderr: f
 command, the first one the device did not acknowledge, and why; a write counts as done only
 when every command of it was acknowledged, the save to EEPROM and the restart included, and
 over Ethernet when the device answered the write and its configuration could be read back);
-2 bad usage or a bad file (what is wrong on stderr).
+2 bad usage or a bad file (what is wrong on stderr). discover exits 1 when it finds no
+device, and then prints what it tried and the usual causes on stderr.
 )";
 
 QTextStream& out()
@@ -156,6 +170,9 @@ struct Options {
     int tw = 50;
     int devicePort = kDeviceUdpPort;
     int replyPort = kReplyUdpPort;
+    QStringList interfaces; // discover: --iface
+    int windowMs = 1000;    // discover: --window
+    bool verbose = false;   // discover: -v
 };
 
 // A dotted IPv4 address, four numbers 0..255.
@@ -195,7 +212,8 @@ bool parse(const QStringList& args, Options& o, QString* problem)
                               {"--attempts", &o.attempts, 1, 5},
                               {"--tw", &o.tw, 1, 100000},
                               {"--device-port", &o.devicePort, 1, 65535},
-                              {"--reply-port", &o.replyPort, 1, 65535}};
+                              {"--reply-port", &o.replyPort, 1, 65535},
+                              {"--window", &o.windowMs, 1, 60000}};
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         const auto next = [&]() -> std::optional<QString> {
@@ -229,6 +247,15 @@ bool parse(const QStringList& args, Options& o, QString* problem)
                 *problem = QStringLiteral("--ip takes an IPv4 address such as 127.0.0.2");
                 return false;
             }
+        } else if (a == QLatin1String("-v")) {
+            o.verbose = true;
+        } else if (a == QLatin1String("--iface")) {
+            const auto v = next();
+            if (!v || v->isEmpty()) {
+                *problem = QStringLiteral("--iface takes an interface name such as lo");
+                return false;
+            }
+            o.interfaces << *v;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--ini")) {
             const auto v = next();
             if (!v || v->isEmpty()) {
@@ -435,6 +462,52 @@ int cmdQuery(const Options& o)
     return ExitOk;
 }
 
+// Text from a device for a terminal: control characters shown as \xNN, so that a name can
+// neither move the cursor nor end its line.
+QString terminalSafe(const QString& text)
+{
+    QString out;
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+int cmdDiscover(const Options& o)
+{
+    if (!o.positional.isEmpty())
+        return usage(QStringLiteral("discover takes no arguments besides its options"));
+    SearchOptions options;
+    options.interfaces = o.interfaces;
+    options.windowMs = o.windowMs;
+    options.devicePort = quint16(o.devicePort);
+    options.replyPort = quint16(o.replyPort);
+    DeviceSearch search;
+    QEventLoop loop;
+    QObject::connect(&search, &DeviceSearch::finished, &loop, &QEventLoop::quit);
+    if (search.start(options))
+        loop.exec();
+    for (const FoundDevice& d : search.devices()) {
+        const QString version =
+            d.version < 0 ? QStringLiteral("v?") : QStringLiteral("v%1").arg(d.version);
+        out() << MacText(d.mac) << "  " << d.address.toString() << "  " << version
+              << (d.supported() ? "" : " (not served)") << "  " << d.interfaceName << "  "
+              << (d.haveConfig ? terminalSafe(d.name()) : QStringLiteral("(no configuration)"))
+              << "\n";
+    }
+    out().flush();
+    const bool none = search.devices().empty();
+    if (none || o.verbose) {
+        for (const QString& line : search.explanation())
+            err() << line << "\n";
+        err().flush();
+    }
+    return none ? ExitLink : ExitOk;
+}
+
 int RunCli(const QStringList& args)
 {
     if (args.size() < 2 || args.contains(QStringLiteral("--help")) ||
@@ -458,6 +531,8 @@ int RunCli(const QStringList& args)
     } installed(&op);
     if (o.command == QLatin1String("show"))
         return cmdShow(o);
+    if (o.command == QLatin1String("discover"))
+        return cmdDiscover(o);
     const bool device = o.command == QLatin1String("read") || o.command == QLatin1String("write") ||
                         o.command == QLatin1String("query");
     if (!device)
