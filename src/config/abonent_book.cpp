@@ -2,6 +2,8 @@
 
 #include "config/cp1251.h"
 
+#include <QList>
+
 #include <algorithm>
 #include <vector>
 
@@ -71,8 +73,9 @@ void DeleteCurrentAbonent(AbonentBook& book)
 QByteArray AbonentNameOfDevice(const QString& deviceName, const IpAddress& address)
 {
     QString clean;
-    for (const char32_t c : deviceName.toUcs4()) {
-        const QString one = QString::fromUcs4(&c, 1);
+    for (const uint c : deviceName.toUcs4()) {
+        const char32_t code = c;
+        const QString one = QString::fromUcs4(&code, 1);
         if (QChar::category(c) == QChar::Other_Control || c == 0x7F)
             clean += QLatin1Char(' ');
         else if (RefuseAsName(one))
