@@ -4,6 +4,7 @@
 // when it is shown and hands the copy back only when the operator accepts.
 
 #include "config/rd_wr_ini.h"
+#include "link/discover.h"
 #include "ui_abonents_list.h"
 #include "widgets/formdialog.h"
 
@@ -16,6 +17,8 @@ public:
     // True once "Прийняти" has copied the working book into ConnSet().cur.book.
     bool isAccepted() const { return accepted_; }
     const AbonentBook& workingBook() const { return book_; }
+    // Where "Пошук пристроїв" searches; the interfaces of the settings unless set.
+    void setSearchOptions(const SearchOptions& options) { searchOptions_ = options; }
 
 private:
     void FormShow() override;
@@ -34,9 +37,11 @@ private:
     void BitBtn3Click();
     void BitBtn4Click();
     void BitBtn5Click();
+    void BtnSearchClick();
 
     Ui::TFormAbonents_List ui;
     AbonentBook book_;
+    SearchOptions searchOptions_;
     bool accepted_ = false;
 };
 

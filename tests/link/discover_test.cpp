@@ -5,9 +5,8 @@
 #include "link/discover.h"
 
 #include "config/cp1251.h"
-#include "sim/udp_device.h"
 #include "support/qt_printers.h"
-#include "support/sim_udp.h"
+#include "support/sim_fleet.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -98,58 +97,19 @@ TEST(PlanSearch, ABroadcastAddressMissingIsWorkedOut)
                            "eth0 172.16.4.9>255.255.255.255 bound"}));
 }
 
-const std::array<quint8, 6> kBaseMac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x50};
-
-// Simulated devices on 127.0.0.2, 127.0.0.3, ... sharing one device port, each with its own
-// MAC (last byte 0x50 + index) and name ("Щит N").
+// Simulated devices on 127.0.0.2, 127.0.0.3, ... (see SimFleet) and one search.
 class DiscoverTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        devicePort = FreeUdpPort();
-        replyPort = FreeUdpPort();
-        ASSERT_NE(devicePort, 0);
-        ASSERT_NE(replyPort, 0);
-        ASSERT_NE(devicePort, replyPort);
-    }
+    void SetUp() override { ASSERT_TRUE(sims.ok()); }
 
     void addDevices(int count)
     {
-        for (int i = 0; i < count; ++i) {
-            auto sim = std::make_unique<SimUdpDevice>();
-            const int n = int(sims.size());
-            ASSERT_TRUE(sim->setAddress({127, 0, 0, quint8(2 + n)}));
-            ASSERT_TRUE(sim->setDevicePort(devicePort));
-            sim->setReplyPort(replyPort);
-            std::array<quint8, 6> mac = kBaseMac;
-            mac[5] = quint8(mac[5] + n);
-            sim->setMac(mac);
-            sim->setName(toCp1251(QStringLiteral("Щит %1").arg(n + 1)));
-            QString error;
-            ASSERT_TRUE(sim->start(&error)) << error.toStdString();
-            sims.push_back(std::move(sim));
-        }
+        QString error;
+        ASSERT_TRUE(sims.add(count, &error)) << error.toStdString();
     }
-
-    // Each device by its own address, from 127.0.0.1, as one "lo" interface.
-    SearchOptions unicastToEach() const
-    {
-        SearchOptions o = base();
-        for (const auto& sim : sims) {
-            o.targets.append({QStringLiteral("lo"), ip("127.0.0.1"), ip("255.0.0.0"),
-                              QHostAddress(AddressText(sim->address())), false});
-        }
-        return o;
-    }
-    SearchOptions base() const
-    {
-        SearchOptions o;
-        o.windowMs = 700;
-        o.devicePort = devicePort;
-        o.replyPort = replyPort;
-        return o;
-    }
+    SearchOptions unicastToEach() const { return sims.unicastToEach(); }
+    SearchOptions base() const { return sims.options(); }
 
     // Runs a search to its end, or until stopWhen, when given, is true after a device changed.
     void run(const SearchOptions& o, std::function<bool(const DeviceSearch&)> stopWhen = {})
@@ -184,19 +144,17 @@ protected:
         return out;
     }
 
-    quint16 devicePort = 0;
-    quint16 replyPort = 0;
-    std::vector<std::unique_ptr<SimUdpDevice>> sims;
+    SimFleet sims;
     DeviceSearch search;
 };
 
 TEST_F(DiscoverTest, EveryDeviceIsListedOnceWithItsNameVersionAndMac)
 {
     addDevices(3);
-    sims[1]->setVersion(40);
+    sims[1].setVersion(40);
     SimUdpFaults twice;
     twice.duplicate = true;
-    sims[2]->setFaults(twice);
+    sims[2].setFaults(twice);
 
     run(unicastToEach());
     EXPECT_EQ(found(), QStringList({
@@ -217,13 +175,13 @@ TEST_F(DiscoverTest, MalformedRepliesAreIgnoredAndCounted)
     addDevices(2);
     SimUdpFaults shortReply;
     shortReply.replySize = 284;
-    sims[0]->setFaults(shortReply);
+    sims[0].setFaults(shortReply);
 
     QUdpSocket junk;
     ASSERT_TRUE(junk.bind(ip("127.0.0.1"), 0));
     QTimer::singleShot(50, &junk, [&] {
-        junk.writeDatagram(QByteArray(285, char(0x33)), ip("127.0.0.1"), replyPort);
-        junk.writeDatagram(QByteArray(3, char(0x01)), ip("127.0.0.1"), replyPort);
+        junk.writeDatagram(QByteArray(285, char(0x33)), ip("127.0.0.1"), sims.replyPort);
+        junk.writeDatagram(QByteArray(3, char(0x01)), ip("127.0.0.1"), sims.replyPort);
     });
     run(unicastToEach());
     EXPECT_EQ(found(), QStringList({"00:1A:2B:3C:4D:51 127.0.0.3 v39 lo Щит 2"}));
@@ -269,29 +227,29 @@ TEST_F(DiscoverTest, NothingFoundSaysWhatWasTried)
     const QStringList why = search.explanation();
     const QString text = why.join('\n');
     EXPECT_TRUE(why.contains(
-        QStringLiteral("Запити через lo з 127.0.0.1 на 127.0.0.9:%1").arg(devicePort)))
+        QStringLiteral("Запити через lo з 127.0.0.1 на 127.0.0.9:%1").arg(sims.devicePort)))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Надіслано запитів: 2"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Отримано відповідей: 0"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("брандмауер"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("UDP-порт %1").arg(replyPort)))
+    EXPECT_TRUE(text.contains(QStringLiteral("UDP-порт %1").arg(sims.replyPort)))
         << text.toStdString();
 }
 
 TEST_F(DiscoverTest, AReplyPortInUseEndsTheSearchAtOnceAndSaysSo)
 {
     QUdpSocket holder;
-    ASSERT_TRUE(holder.bind(QHostAddress::AnyIPv4, replyPort));
+    ASSERT_TRUE(holder.bind(QHostAddress::AnyIPv4, sims.replyPort));
     addDevices(1);
     bool finished = false;
     QObject::connect(&search, &DeviceSearch::finished, [&] { finished = true; });
     EXPECT_FALSE(search.start(unicastToEach()));
     EXPECT_TRUE(finished);
     EXPECT_FALSE(search.running());
-    EXPECT_TRUE(search.report().bindError.startsWith(QStringLiteral("UDP-порт %1: ").arg(replyPort)))
+    EXPECT_TRUE(search.report().bindError.startsWith(QStringLiteral("UDP-порт %1: ").arg(sims.replyPort)))
         << search.report().bindError.toStdString();
     EXPECT_EQ(search.report().requestsSent, 0);
-    EXPECT_EQ(sims[0]->requestCount(), 0);
+    EXPECT_EQ(sims[0].requestCount(), 0);
 }
 
 // Stopped as soon as the first device is complete: the search ends at once, well before its
