@@ -490,7 +490,15 @@ int cmdDiscover(const Options& o)
     QObject::connect(&search, &DeviceSearch::finished, &loop, &QEventLoop::quit);
     if (search.start(options))
         loop.exec();
-    for (const FoundDevice& d : search.devices()) {
+    // By address, then MAC: the same devices give the same output whatever order they
+    // answered in.
+    std::vector<FoundDevice> devices = search.devices();
+    std::sort(devices.begin(), devices.end(), [](const FoundDevice& a, const FoundDevice& b) {
+        const quint32 x = a.address.toIPv4Address();
+        const quint32 y = b.address.toIPv4Address();
+        return x != y ? x < y : a.mac < b.mac;
+    });
+    for (const FoundDevice& d : devices) {
         const QString version =
             d.version < 0 ? QStringLiteral("v?") : QStringLiteral("v%1").arg(d.version);
         out() << MacText(d.mac) << "  " << d.address.toString() << "  " << version

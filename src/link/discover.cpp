@@ -223,7 +223,20 @@ void DeviceSearch::finish()
     readTimer_.stop();
     readQueue_.clear();
     reading_ = -1;
-    receive_.reset();
+    // The sockets go once control is back in the event loop: a search may end from inside
+    // the receive socket's own signal (a device found, and the caller stops).
+    // As children they also go with the search, should it end before the event loop runs.
+    const auto dispose = [this](std::unique_ptr<QUdpSocket>& socket) {
+        if (!socket)
+            return;
+        socket->close();
+        QUdpSocket* s = socket.release();
+        s->setParent(this);
+        s->deleteLater();
+    };
+    dispose(receive_);
+    for (auto& socket : send_)
+        dispose(socket);
     send_.clear();
     emit progress(elapsedMs(), options_.windowMs);
     emit finished();

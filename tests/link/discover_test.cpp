@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <algorithm>
 #include <set>
 
 namespace
@@ -131,6 +132,16 @@ protected:
         ASSERT_FALSE(search.running()) << "the search did not end";
     }
 
+    // True once count devices are listed with their configuration.
+    static std::function<bool(const DeviceSearch&)> allComplete(size_t count)
+    {
+        return [count](const DeviceSearch& s) {
+            return s.devices().size() == count &&
+                   std::all_of(s.devices().begin(), s.devices().end(),
+                               [](const FoundDevice& d) { return d.haveConfig; });
+        };
+    }
+
     // The devices found, a line each, ordered by MAC.
     QStringList found() const
     {
@@ -165,6 +176,58 @@ TEST_F(DiscoverTest, EveryDeviceIsListedOnceWithItsNameVersionAndMac)
     for (const FoundDevice& d : search.devices())
         EXPECT_EQ(d.supported(), d.version == 39);
     EXPECT_GE(search.report().duplicates, 3) << "the repeated replies were counted";
+    EXPECT_TRUE(search.report().ignored.isEmpty());
+}
+
+// The search as it runs for the operator: broadcasts on the loopback interface, to
+// 127.255.255.255 only, reach every device, and each answers from its own address.
+TEST_F(DiscoverTest, ABroadcastOnTheLoopbackInterfaceFindsEveryDevice)
+{
+    addDevices(3);
+    SearchOptions o = base();
+    o.interfaces = {QStringLiteral("lo")};
+    o.windowMs = 30000; // ended once every device is complete
+    run(o, allComplete(3));
+    ASSERT_FALSE(search.report().targets.isEmpty());
+    for (const SearchTarget& t : search.report().targets)
+        EXPECT_EQ(t.target, ip("127.255.255.255"));
+    EXPECT_EQ(found(), QStringList({
+                           "00:1A:2B:3C:4D:50 127.0.0.2 v39 lo Щит 1",
+                           "00:1A:2B:3C:4D:51 127.0.0.3 v39 lo Щит 2",
+                           "00:1A:2B:3C:4D:52 127.0.0.4 v39 lo Щит 3",
+                       }));
+    // Each device answered both connection commands and the one read addressed to its MAC.
+    for (int i = 0; i < sims.size(); ++i) {
+        QList<SimRequest> answered;
+        for (const SimDatagram& d : sims[i].requests()) {
+            if (d.answered)
+                answered << d.request;
+        }
+        std::sort(answered.begin(), answered.end());
+        EXPECT_EQ(answered, QList<SimRequest>({SimRequest::FirstConnect,
+                                               SimRequest::SecondConnect,
+                                               SimRequest::ReadConfig}))
+            << i;
+    }
+}
+
+// Fifty devices answering at once: every one listed, none twice.
+TEST_F(DiscoverTest, FiftyDevicesAnsweringAtOnce)
+{
+    addDevices(50);
+    SearchOptions o = base();
+    o.interfaces = {QStringLiteral("lo")};
+    o.windowMs = 30000; // ended once every device is complete
+    run(o, allComplete(50));
+    std::set<QString> macs;
+    int complete = 0;
+    for (const FoundDevice& d : search.devices()) {
+        macs.insert(MacText(d.mac));
+        complete += d.haveConfig ? 1 : 0;
+    }
+    EXPECT_EQ(search.devices().size(), 50u);
+    EXPECT_EQ(macs.size(), 50u);
+    EXPECT_EQ(complete, 50);
     EXPECT_TRUE(search.report().ignored.isEmpty());
 }
 
