@@ -132,7 +132,7 @@ SimUdpDevice::~SimUdpDevice()
 
 bool SimUdpDevice::setAddress(const IpAddress& address)
 {
-    if (thread_.joinable() || !isLoopback(address))
+    if (thread_.joinable() || !isLoopback(address) || address == kSimLoopbackBroadcast)
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
     address_ = address;
@@ -507,9 +507,14 @@ void SimUdpDevice::moveTo(const IpAddress& address)
     // The new address is bound, and address() tells it, before the answer to the write leaves
     // from the old one, so a requester that has the answer finds the device at its new
     // address. Broadcasts keep coming on the socket of 0.0.0.0.
-    QString error = QStringLiteral("another socket is bound there");
-    const int fd =
-        addressTaken(address, devicePort_) ? -1 : openBound(address, devicePort_, &error);
+    QString error;
+    int fd = -1;
+    if (address == kSimLoopbackBroadcast)
+        error = QStringLiteral("it is where broadcasts go");
+    else if (addressTaken(address, devicePort_))
+        error = QStringLiteral("another socket is bound there");
+    else
+        fd = openBound(address, devicePort_, &error);
     if (fd >= 0) {
         std::lock_guard<std::mutex> lock(mutex_);
         address_ = address;

@@ -78,7 +78,8 @@ public:
 
     // Where the device listens (127.0.0.2 and port 50000 unless set) and the port it answers
     // to (60000 unless set). The address and the device port are set before start: false
-    // while running, and false for an address outside 127.0.0.0/8. Device port 0 lets the
+    // while running, and false for an address outside 127.0.0.0/8 or for 127.255.255.255,
+    // which is where broadcasts go. Device port 0 lets the
     // system choose one; devicePort() tells which after start.
     bool setAddress(const IpAddress& address);
     bool setDevicePort(quint16 port);

@@ -393,6 +393,7 @@ TEST(SimUdpAddress, OnlyLoopbackAddresses)
     SimUdpDevice sim;
     EXPECT_FALSE(sim.setAddress({{192, 0, 2, 1}}));
     EXPECT_FALSE(sim.setAddress({{0, 0, 0, 0}}));
+    EXPECT_FALSE(sim.setAddress(kSimLoopbackBroadcast));
     EXPECT_EQ(sim.address(), (IpAddress{{127, 0, 0, 2}}));
     EXPECT_TRUE(sim.setAddress({{127, 1, 2, 3}}));
     EXPECT_EQ(sim.address(), (IpAddress{{127, 1, 2, 3}}));
