@@ -1,7 +1,7 @@
 // qel2_sim: stands in for QEL_2 devices so the tool can be run without hardware.
 //
-//   qel2_sim [--serial] [--udp [ADDR] [--mac M] [--name TEXT] [--version N]]...
-//            [--device-port N] [--reply-port N] [--delay MS]
+//   qel2_sim [--serial] [--udp [ADDR] [--mac M] [--name TEXT] [--version N]
+//            [--drop-field KEY]]... [--device-port N] [--reply-port N] [--delay MS]
 //
 // prints the pseudo-terminal path to open as the COM port on one line, then the UDP address
 // and port of every UDP device on a line each, for the sides that run, and answers until it
@@ -25,8 +25,8 @@ namespace
 {
 
 const char kUsage[] =
-    "Usage: qel2_sim [--serial] [--udp [ADDR] [--mac M] [--name TEXT] [--version N]]...\n"
-    "                [--device-port N] [--reply-port N] [--delay MS]\n"
+    "Usage: qel2_sim [--serial] [--udp [ADDR] [--mac M] [--name TEXT] [--version N]\n"
+    "                [--drop-field KEY]]... [--device-port N] [--reply-port N] [--delay MS]\n"
     "\n"
     "Simulates QEL_2 devices with their mode switch in the configuration position, on a\n"
     "serial line, on the network, or on both at once.\n"
@@ -43,13 +43,19 @@ const char kUsage[] =
     "  --mac M         the MAC address the device reports (default 00:1A:2B:3C:4D:5E)\n"
     "  --name TEXT     the device name (at most 20 Windows-1251 characters)\n"
     "  --version N     the firmware version the device reports, 0..255 (default 39)\n"
+    "  --drop-field KEY\n"
+    "                  a faulty device: every write, acknowledged as usual, leaves this\n"
+    "                  field as it was; KEY as qel2_cli prints it: box_name, is_port2, ip_prz,\n"
+    "                  ip_adr, net_mask, gateway, or port1. or port2. followed by regim, port,\n"
+    "                  remote_ip_adr, remote_port, rate, port_sett[0..2] or timeout\n"
     "  --delay MS      slow devices: this pause before every answer, 0..60000 (default 0)\n"
     "  --help          this text\n"
-    "--mac, --name and --version after an --udp are that device's; before the first --udp\n"
-    "(or with --serial only) they are the first device's. A later device without its own\n"
-    "takes the first one's MAC with the last byte increased by its index (the second +1,\n"
-    "...), the first one's name followed by \" 2\", \" 3\", ... (the number alone when the\n"
-    "first has none), and the first one's version.\n"
+    "--mac, --name, --version and --drop-field after an --udp are that device's; before the\n"
+    "first --udp (or with --serial only) they are the first device's. A later device without\n"
+    "its own MAC, name or version takes the first one's MAC with the last byte increased by\n"
+    "its index (the second +1, ...), the first one's name followed by \" 2\", \" 3\", ... (the\n"
+    "number alone when the first has none), and the first one's version; it drops a field\n"
+    "only when told so itself.\n"
     "Runs until it is stopped with Ctrl+C or a termination signal.\n";
 
 // N numbers separated by sep, each of minDigits to maxDigits digits in base and at most 255.
@@ -125,6 +131,7 @@ struct DeviceOptions {
     std::optional<std::array<quint8, 6>> mac;
     std::optional<QByteArray> name;
     std::optional<quint8> version;
+    QString dropField; // the first device's only when given before the first --udp
 };
 
 // The name of the device with this index (0 for the first) when it has none of its own: the
@@ -150,6 +157,7 @@ SimDeviceState deviceState(const std::vector<DeviceOptions>& devices, size_t ind
     state.mac = own.mac.value_or(mac);
     state.name = own.name.value_or(numberedName(first.name.value_or(QByteArray()), index));
     state.version = own.version.value_or(first.version.value_or(state.version));
+    state.dropField = own.dropField;
     if (udp) {
         // The device reports the address it is found at.
         state.params.ip = own.address;
@@ -190,7 +198,7 @@ int main(int argc, char** argv)
             serial = true;
         } else if (a == QLatin1String("--udp")) {
             if (udpCount > 0)
-                devices.push_back({nextAddress(devices.back().address), {}, {}, {}});
+                devices.push_back({nextAddress(devices.back().address), {}, {}, {}, {}});
             ++udpCount;
             IpAddress& address = devices.back().address;
             if (hasValue && !args[i + 1].startsWith(QLatin1Char('-'))) {
@@ -232,6 +240,10 @@ int main(int argc, char** argv)
             if (!ok || v > 255)
                 return usageError(QStringLiteral("not a version 0..255: ") + args[i]);
             devices.back().version = quint8(v);
+        } else if (a == QLatin1String("--drop-field") && hasValue) {
+            if (!IsSimFieldKey(args[++i]))
+                return usageError(QStringLiteral("not a field of the configuration: ") + args[i]);
+            devices.back().dropField = args[i];
         } else if (a == QLatin1String("--delay") && hasValue) {
             bool ok = false;
             const uint ms = args[++i].toUInt(&ok);

@@ -187,6 +187,21 @@ TEST_F(SimProcess, FiftyDevices)
     EXPECT_EQ(stop(), 0);
 }
 
+TEST_F(SimProcess, ADroppedFieldIsThatDevicesOnly)
+{
+    const IpAddress a{{127, 0, 0, 2}}, b{{127, 0, 0, 3}};
+    start(QStringLiteral("--udp --udp --drop-field box_name").split(QLatin1Char(' ')), 2);
+    for (const IpAddress& ip : {a, b}) {
+        const Seen seen = see(ip);
+        QByteArray block = ask(ip, ReadConfig(seen.mac));
+        ASSERT_EQ(block.size(), kSimDatagramSize);
+        block.replace(35, 20, QByteArray("Renamed").leftJustified(20, '\0'));
+        EXPECT_EQ(ask(ip, WriteConfig(block)).size(), kSimDatagramSize); // acknowledged
+    }
+    EXPECT_EQ(see(a).name, QByteArray("Renamed"));
+    EXPECT_EQ(see(b).name, QByteArray("2"));
+}
+
 TEST(SimProcessUsage, RefusedCommandLines)
 {
     struct Case {
@@ -196,7 +211,8 @@ TEST(SimProcessUsage, RefusedCommandLines)
     for (const Case& c :
          {Case{"--udp 127.0.0.2 --udp 127.0.0.2", "two devices on one address"},
           Case{"--udp 127.0.0.3 --udp 127.0.0.2 --udp", "127.0.0.3"},
-          Case{"--udp 127.255.255.255", "127.255.255.255"}, Case{"--udp 10.0.0.2", "10.0.0.2"}}) {
+          Case{"--udp 127.255.255.255", "127.255.255.255"}, Case{"--udp 10.0.0.2", "10.0.0.2"},
+          Case{"--udp --drop-field port3.rate", "port3.rate"}}) {
         SCOPED_TRACE(c.args);
         QProcess p;
         p.start(QStringLiteral(QEL2_SIM_PATH), QString::fromLatin1(c.args).split(QLatin1Char(' ')));
