@@ -386,7 +386,7 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
             std::fprintf(stderr, "simulated device at %s: ignores a request from %s\n",
                          endpoint(address_, devicePort_).constData(),
                          AddressText(sender).toLatin1().constData());
-        } else if (!faults.silent) {
+        } else if (!faults.silent && !restarting(faults, taken.receivedNs)) {
             IpAddress before{};
             const SimAnswer answer = device_->update([&](SimDeviceState& state) {
                 before = state.params.ip;
@@ -402,7 +402,12 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
             }
             if (taken.answered) {
                 out.dueNs = taken.receivedNs + qint64(std::max(0, faults.replyDelayMs)) * 1'000'000;
-                out.bytes = answer.reply.left(std::max(0, faults.replySize));
+                QByteArray reply = answer.reply;
+                if (faults.badSignature) {
+                    for (int i = 0; i < 16 && i < reply.size(); ++i)
+                        reply[i] = char(reply[i] ^ 0xFF);
+                }
+                out.bytes = reply.left(std::max(0, faults.replySize));
                 if (out.bytes.size() < faults.replySize)
                     out.bytes.append(QByteArray(faults.replySize - out.bytes.size(), '\0'));
                 out.to = sender;
@@ -410,6 +415,8 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
                 out.from = faults.replyFrom;
                 out.copies = faults.duplicate ? 2 : 1;
                 out.seq = taken.seq;
+                if (answer.request == SimRequest::WriteConfig)
+                    restartEndNs_ = out.dueNs + qint64(faults.restartSilenceMs) * 1'000'000;
             }
         }
         requests_.append(taken);
@@ -423,6 +430,11 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
     }
     if (move)
         moveTo(moveTarget);
+}
+
+bool SimUdpDevice::restarting(const SimUdpFaults& faults, qint64 nowNs) const
+{
+    return faults.restartSilenceMs > 0 && nowNs < restartEndNs_;
 }
 
 qint64 SimUdpDevice::nextDueNs() const

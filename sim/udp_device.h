@@ -49,6 +49,13 @@ struct SimUdpFaults {
     IpAddress replyFrom{};            // not 0.0.0.0: replies leave from a second socket on this
                                       // loopback address instead of the device's own
     bool duplicate = false;           // every reply is sent twice
+    int restartSilenceMs = 0;         // after the answer to a write leaves, requests are taken
+                                      // but neither carried out nor answered this long, as
+                                      // the device restarts; requests that come while that
+                                      // answer waits for its delay go unanswered too, and
+                                      // switching the fault off ends a restart at once
+    bool badSignature = false;        // replies carry bytes 0 to 15 inverted (every byte XOR
+                                      // 0xFF), a signature nobody knows; the rest is the same
 };
 
 // One datagram as the device took it.
@@ -138,6 +145,9 @@ private:
     // due, the answer to the write included, on the way.
     void moveTo(const IpAddress& address);
     int socketFrom(const IpAddress& from);
+    // Whether a request taken at nowNs comes while the device restarts after a write; switching
+    // the fault off ends the restart at once. Called with mutex_ held.
+    bool restarting(const SimUdpFaults& faults, qint64 nowNs) const;
     qint64 nextDueNs() const;
 
     mutable std::mutex mutex_;
@@ -150,6 +160,7 @@ private:
     QList<SimDatagram> requests_;
     QByteArray lastWrite_;
     quint64 nextSeq_ = 0;
+    qint64 restartEndNs_ = 0; // steady clock, when the restart after the last write ends
 
     // Touched by the thread only while it runs.
     int socket_ = -1;

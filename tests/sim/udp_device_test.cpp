@@ -3,8 +3,10 @@
 #include "serial_fixture.h"
 #include "udp_side.h"
 
+#include <chrono>
 #include <cstring>
 #include <set>
+#include <thread>
 
 namespace
 {
@@ -426,6 +428,54 @@ TEST_F(SimUdp, DuplicatedReply)
     const std::optional<Received> next = udp.ask(FirstConnect());
     ASSERT_TRUE(next);
     EXPECT_TRUE(IsFirstConnectReply(next->bytes)) << "a third copy came";
+}
+
+TEST_F(SimUdp, AfterAWriteTheDeviceRestartsInSilence)
+{
+    // A short silence ends by itself: it starts before its write's answer arrives.
+    SimUdpFaults faults;
+    faults.restartSilenceMs = 300;
+    sim.setFaults(faults);
+    ASSERT_TRUE(udp.ask(WriteConfig(SimConfigBlock(stateA()))));
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    const std::optional<Received> after = udp.ask(FirstConnect());
+    ASSERT_TRUE(after);
+    EXPECT_TRUE(IsFirstConnectReply(after->bytes));
+
+    faults.restartSilenceMs = 600'000; // longer than the test; switched off to end it
+    sim.setFaults(faults);
+    ASSERT_TRUE(udp.ask(WriteConfig(SimConfigBlock(stateB()))));
+    udp.expectNoAnswer(SecondConnect(), [&] {
+        udp.send(WriteConfig(SimConfigBlock(stateA()))); // not carried out either
+        ASSERT_TRUE(sim.waitForRequests(5, kDeadlineMs));
+        sim.setFaults({});
+    });
+    const QList<SimDatagram> log = sim.requests();
+    ASSERT_EQ(log.size(), 6);
+    EXPECT_EQ(log[3].request, SimRequest::Unknown);
+    EXPECT_FALSE(log[4].answered);
+    EXPECT_EQ(sim.state().saves, 2);
+    EXPECT_EQ(sim.state().params, stateB().params);
+}
+
+TEST_F(SimUdp, RepliesWithAnUnknownSignature)
+{
+    for (const QByteArray& request :
+         {FirstConnect(), SecondConnect(), ReadConfig(sim.state().mac)}) {
+        SCOPED_TRACE(request.left(17).toHex().toStdString());
+        sim.setFaults({});
+        const std::optional<Received> good = udp.ask(request);
+        SimUdpFaults faults;
+        faults.badSignature = true;
+        sim.setFaults(faults);
+        const std::optional<Received> bad = udp.ask(request);
+        ASSERT_TRUE(good);
+        ASSERT_TRUE(bad);
+        ASSERT_EQ(bad->bytes.size(), kSimDatagramSize);
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ(quint8(bad->bytes[i]), quint8(good->bytes[i] ^ 0xFF)) << i;
+        EXPECT_EQ(bad->bytes.mid(16), good->bytes.mid(16));
+    }
 }
 
 TEST(SimUdpAddress, OnlyLoopbackAddresses)
