@@ -131,7 +131,7 @@ struct DeviceOptions {
     std::optional<std::array<quint8, 6>> mac;
     std::optional<QByteArray> name;
     std::optional<quint8> version;
-    QString dropField; // the first device's only when given before the first --udp
+    QString dropField; // this device's own: a later device does not take the first one's
 };
 
 // The name of the device with this index (0 for the first) when it has none of its own: the
@@ -166,7 +166,7 @@ SimDeviceState deviceState(const std::vector<DeviceOptions>& devices, size_t ind
     return state;
 }
 
-// The address after ip, the last number first.
+// The address after ip: its last number up by one, carrying into the numbers before it.
 IpAddress nextAddress(IpAddress ip)
 {
     for (int i = 3; i >= 0 && ++ip[size_t(i)] == 0; --i) {
@@ -201,15 +201,14 @@ int main(int argc, char** argv)
                 devices.push_back({nextAddress(devices.back().address), {}, {}, {}, {}});
             ++udpCount;
             IpAddress& address = devices.back().address;
-            if (hasValue && !args[i + 1].startsWith(QLatin1Char('-'))) {
-                if (!parseAddress(args[++i], address))
-                    return usageError(QStringLiteral("not an IPv4 address: ") + args[i]);
-                if (address[0] != 127 || address == kSimLoopbackBroadcast)
-                    return usageError(QStringLiteral("a device listens on a loopback address "
-                                                     "(127.0.0.0/8, not 127.255.255.255) "
-                                                     "only: ") +
-                                      args[i]);
-            }
+            if (hasValue && !args[i + 1].startsWith(QLatin1Char('-')) &&
+                !parseAddress(args[++i], address))
+                return usageError(QStringLiteral("not an IPv4 address: ") + args[i]);
+            // Checked for an address that follows the one before too.
+            if (address[0] != 127 || address == kSimLoopbackBroadcast)
+                return usageError(QStringLiteral("a device listens on a loopback address "
+                                                 "(127.0.0.0/8, not 127.255.255.255) only: ") +
+                                  AddressText(address));
             for (size_t d = 0; d + 1 < devices.size(); ++d) {
                 if (devices[d].address == address)
                     return usageError(QStringLiteral("two devices on one address: ") +

@@ -212,6 +212,7 @@ TEST(SimProcessUsage, RefusedCommandLines)
          {Case{"--udp 127.0.0.2 --udp 127.0.0.2", "two devices on one address"},
           Case{"--udp 127.0.0.3 --udp 127.0.0.2 --udp", "127.0.0.3"},
           Case{"--udp 127.255.255.255", "127.255.255.255"}, Case{"--udp 10.0.0.2", "10.0.0.2"},
+          Case{"--udp 127.255.255.254 --udp", "127.255.255.255"},
           Case{"--udp --drop-field port3.rate", "port3.rate"}}) {
         SCOPED_TRACE(c.args);
         QProcess p;
