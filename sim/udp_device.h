@@ -5,9 +5,10 @@
 // address at the reply port, so the caller needs no event loop.
 //
 // The device lives on 127.0.0.0/8 only and never sends a datagram outside it: it does not
-// listen on, move to, or answer another address. After a write that changes ip_adr it moves
-// to the new address, unless that address is outside 127.0.0.0/8 or another socket is bound
-// there at the device port; then it stays where it is and says so on stderr.
+// move to or answer another address, and listens on none but its own and, for broadcasts,
+// 0.0.0.0. After a write that changes ip_adr it moves to the new address, unless that
+// address is outside 127.0.0.0/8, is 127.255.255.255, or has another socket bound at the
+// device port; then it stays where it is and says so on stderr.
 //
 // Broadcasts: on Linux a datagram to 127.255.255.255 reaches only sockets bound to 0.0.0.0
 // at its port, never one bound to 127.0.0.x. So beside its own socket the device listens on
@@ -86,8 +87,8 @@ public:
     // Where the device listens (127.0.0.2 and port 50000 unless set) and the port it answers
     // to (60000 unless set). The address and the device port are set before start: false
     // while running, and false for an address outside 127.0.0.0/8 or for 127.255.255.255,
-    // which is where broadcasts go. Device port 0 lets the
-    // system choose one; devicePort() tells which after start.
+    // which is where broadcasts go. Device port 0 lets the system choose one; devicePort()
+    // tells which after start.
     bool setAddress(const IpAddress& address);
     bool setDevicePort(quint16 port);
     void setReplyPort(quint16 port);
