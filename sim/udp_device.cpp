@@ -132,7 +132,7 @@ SimUdpDevice::~SimUdpDevice()
 
 bool SimUdpDevice::setAddress(const IpAddress& address)
 {
-    if (thread_.joinable() || !isLoopback(address))
+    if (thread_.joinable() || !isLoopback(address) || address == kSimLoopbackBroadcast)
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
     address_ = address;
@@ -386,7 +386,7 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
             std::fprintf(stderr, "simulated device at %s: ignores a request from %s\n",
                          endpoint(address_, devicePort_).constData(),
                          AddressText(sender).toLatin1().constData());
-        } else if (!faults.silent) {
+        } else if (!faults.silent && !restarting(faults, taken.receivedNs)) {
             IpAddress before{};
             const SimAnswer answer = device_->update([&](SimDeviceState& state) {
                 before = state.params.ip;
@@ -402,7 +402,12 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
             }
             if (taken.answered) {
                 out.dueNs = taken.receivedNs + qint64(std::max(0, faults.replyDelayMs)) * 1'000'000;
-                out.bytes = answer.reply.left(std::max(0, faults.replySize));
+                QByteArray reply = answer.reply;
+                if (faults.badSignature) {
+                    for (int i = 0; i < 16 && i < reply.size(); ++i)
+                        reply[i] = char(reply[i] ^ 0xFF);
+                }
+                out.bytes = reply.left(std::max(0, faults.replySize));
                 if (out.bytes.size() < faults.replySize)
                     out.bytes.append(QByteArray(faults.replySize - out.bytes.size(), '\0'));
                 out.to = sender;
@@ -410,6 +415,8 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
                 out.from = faults.replyFrom;
                 out.copies = faults.duplicate ? 2 : 1;
                 out.seq = taken.seq;
+                if (answer.request == SimRequest::WriteConfig)
+                    restartEndNs_ = out.dueNs + qint64(faults.restartSilenceMs) * 1'000'000;
             }
         }
         requests_.append(taken);
@@ -423,6 +430,11 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
     }
     if (move)
         moveTo(moveTarget);
+}
+
+bool SimUdpDevice::restarting(const SimUdpFaults& faults, qint64 nowNs) const
+{
+    return faults.restartSilenceMs > 0 && nowNs < restartEndNs_;
 }
 
 qint64 SimUdpDevice::nextDueNs() const
@@ -507,9 +519,14 @@ void SimUdpDevice::moveTo(const IpAddress& address)
     // The new address is bound, and address() tells it, before the answer to the write leaves
     // from the old one, so a requester that has the answer finds the device at its new
     // address. Broadcasts keep coming on the socket of 0.0.0.0.
-    QString error = QStringLiteral("another socket is bound there");
-    const int fd =
-        addressTaken(address, devicePort_) ? -1 : openBound(address, devicePort_, &error);
+    QString error;
+    int fd = -1;
+    if (address == kSimLoopbackBroadcast)
+        error = QStringLiteral("it is where broadcasts go");
+    else if (addressTaken(address, devicePort_))
+        error = QStringLiteral("another socket is bound there");
+    else
+        fd = openBound(address, devicePort_, &error);
     if (fd >= 0) {
         std::lock_guard<std::mutex> lock(mutex_);
         address_ = address;

@@ -5,9 +5,10 @@
 // address at the reply port, so the caller needs no event loop.
 //
 // The device lives on 127.0.0.0/8 only and never sends a datagram outside it: it does not
-// listen on, move to, or answer another address. After a write that changes ip_adr it moves
-// to the new address, unless that address is outside 127.0.0.0/8 or another socket is bound
-// there at the device port; then it stays where it is and says so on stderr.
+// move to or answer another address, and listens on none but its own and, for broadcasts,
+// 0.0.0.0. After a write that changes ip_adr it moves to the new address, unless that
+// address is outside 127.0.0.0/8, is 127.255.255.255, or has another socket bound at the
+// device port; then it stays where it is and says so on stderr.
 //
 // Broadcasts: on Linux a datagram to 127.255.255.255 reaches only sockets bound to 0.0.0.0
 // at its port, never one bound to 127.0.0.x. So beside its own socket the device listens on
@@ -49,6 +50,13 @@ struct SimUdpFaults {
     IpAddress replyFrom{};            // not 0.0.0.0: replies leave from a second socket on this
                                       // loopback address instead of the device's own
     bool duplicate = false;           // every reply is sent twice
+    int restartSilenceMs = 0;         // after the answer to a write leaves, requests are taken
+                                      // but neither carried out nor answered this long, as
+                                      // the device restarts; requests that come while that
+                                      // answer waits for its delay go unanswered too, and
+                                      // switching the fault off ends a restart at once
+    bool badSignature = false;        // replies carry bytes 0 to 15 inverted (every byte XOR
+                                      // 0xFF), a signature nobody knows; the rest is the same
 };
 
 // One datagram as the device took it.
@@ -78,8 +86,9 @@ public:
 
     // Where the device listens (127.0.0.2 and port 50000 unless set) and the port it answers
     // to (60000 unless set). The address and the device port are set before start: false
-    // while running, and false for an address outside 127.0.0.0/8. Device port 0 lets the
-    // system choose one; devicePort() tells which after start.
+    // while running, and false for an address outside 127.0.0.0/8 or for 127.255.255.255,
+    // which is where broadcasts go. Device port 0 lets the system choose one; devicePort()
+    // tells which after start.
     bool setAddress(const IpAddress& address);
     bool setDevicePort(quint16 port);
     void setReplyPort(quint16 port);
@@ -137,6 +146,9 @@ private:
     // due, the answer to the write included, on the way.
     void moveTo(const IpAddress& address);
     int socketFrom(const IpAddress& from);
+    // Whether a request taken at nowNs comes while the device restarts after a write; switching
+    // the fault off ends the restart at once. Called with mutex_ held.
+    bool restarting(const SimUdpFaults& faults, qint64 nowNs) const;
     qint64 nextDueNs() const;
 
     mutable std::mutex mutex_;
@@ -149,6 +161,7 @@ private:
     QList<SimDatagram> requests_;
     QByteArray lastWrite_;
     quint64 nextSeq_ = 0;
+    qint64 restartEndNs_ = 0; // steady clock, when the restart after the last write ends
 
     // Touched by the thread only while it runs.
     int socket_ = -1;
