@@ -7,6 +7,7 @@
 #include "config/operator.h"
 #include "config/program.h"
 #include "config/rates.h"
+#include "config/rd_wr_ini.h"
 #include "link/comportfunctions.h"
 #include "link/conffun.h"
 #include "link/discover.h"
@@ -482,6 +483,11 @@ int cmdDiscover(const Options& o)
         return usage(QStringLiteral("discover takes no arguments besides its options"));
     SearchOptions options;
     options.interfaces = o.interfaces;
+    if (options.interfaces.isEmpty()) {
+        ConnSettingsState settings;
+        ReadConnSettings(settings, Program().settingsPath);
+        options.interfaces = settings.cur.SearchInterfaces;
+    }
     options.windowMs = o.windowMs;
     options.devicePort = quint16(o.devicePort);
     options.replyPort = quint16(o.replyPort);

@@ -208,7 +208,9 @@ void TFormAbonents_List::BitBtn5Click()
 // The devices found are added to the working book, as entries added by hand are.
 void TFormAbonents_List::BtnSearchClick()
 {
-    TFormSearch form(book_, searchOptions_, this);
+    SearchOptions options;
+    options.interfaces = ConnSet().cur.SearchInterfaces;
+    TFormSearch form(book_, searchOptions_.value_or(options), this);
     form.exec();
     if (form.addedCount() > 0)
         Refresh();

@@ -8,6 +8,8 @@
 #include "ui_abonents_list.h"
 #include "widgets/formdialog.h"
 
+#include <optional>
+
 class TFormAbonents_List : public FormDialog
 {
     Q_OBJECT
@@ -17,7 +19,8 @@ public:
     // True once "Прийняти" has copied the working book into ConnSet().cur.book.
     bool isAccepted() const { return accepted_; }
     const AbonentBook& workingBook() const { return book_; }
-    // Where "Пошук пристроїв" searches; the interfaces of the settings unless set.
+    // Where "Пошук пристроїв" searches; unless set, on the interfaces SearchInterfaces of
+    // the settings names, at the device's usual ports.
     void setSearchOptions(const SearchOptions& options) { searchOptions_ = options; }
 
 private:
@@ -41,7 +44,7 @@ private:
 
     Ui::TFormAbonents_List ui;
     AbonentBook book_;
-    SearchOptions searchOptions_;
+    std::optional<SearchOptions> searchOptions_;
     bool accepted_ = false;
 };
 

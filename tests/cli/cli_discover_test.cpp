@@ -5,6 +5,9 @@
 #include "support/qt_printers.h"
 #include "support/sim_fleet.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace
@@ -54,6 +57,34 @@ TEST_F(CliDiscover, NothingFoundExitsOneAndSaysWhatItTried)
     EXPECT_TRUE(r.err.contains("Надіслано запитів: 2")) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("Знайдено пристроїв: 0")) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("Звичайні причини")) << r.err.toStdString();
+}
+
+// Without --iface the interfaces come from SearchInterfaces of the settings file; a name the
+// machine does not have is reported, and nothing is sent.
+TEST_F(CliDiscover, InterfacesFromTheSettingsFile)
+{
+    QString error;
+    ASSERT_TRUE(sims.add(1, &error)) << error.toStdString();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto settings = [&](const QByteArray& interfaces) {
+        const QString path = dir.filePath("qel_conn.ini");
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[QEL2_SERV]\r\nSearchInterfaces=" + interfaces + "\r\n");
+        return path;
+    };
+    const QStringList ports = {"--device-port", QString::number(sims.devicePort),
+                               "--reply-port", QString::number(sims.replyPort)};
+
+    const CliRun lo = RunCli(QStringList{"discover", "--ini", settings("lo")} + ports);
+    EXPECT_EQ(lo.exitCode, 0) << lo.err.toStdString();
+    EXPECT_EQ(lo.out, "00:1A:2B:3C:4D:50  127.0.0.2  v39  lo  Щит 1\n");
+
+    const CliRun none = RunCli(QStringList{"discover", "--ini", settings("nosuch0")} + ports);
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(none.err.contains("nosuch0: такого інтерфейсу немає")) << none.err.toStdString();
+    EXPECT_EQ(sims[0].requestCount(), 3) << "only the search on lo reached the device";
 }
 
 TEST_F(CliDiscover, BadUsage)

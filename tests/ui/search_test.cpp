@@ -218,4 +218,25 @@ TEST_F(SearchTest, StoppingAndFindingNothing)
     EXPECT_TRUE(op.asked.isEmpty());
 }
 
+// Without options of its own the list searches where the settings say: here an interface
+// the machine does not have, so nothing is sent and the search says why.
+TEST_F(SearchTest, TheSettingsChooseTheInterfaces)
+{
+    ConnSet().cur.SearchInterfaces = {QStringLiteral("nosuch0")};
+    TFormAbonents_List list;
+    list.show();
+    QString log;
+    ModalAnswer close("BtnClose");
+    close.inspect = [&](QWidget* w) {
+        auto& form = *qobject_cast<TFormSearch*>(w);
+        waitForTheEnd(form);
+        log = form.findChild<QPlainTextEdit*>("SearchLog")->toPlainText();
+    };
+    list.findChild<QAbstractButton*>("BtnSearch")->click();
+    ASSERT_TRUE(close.answered());
+    EXPECT_TRUE(log.contains("Пропущено інтерфейс nosuch0: такого інтерфейсу немає"))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains("Надіслано запитів: 0")) << log.toStdString();
+}
+
 } // namespace
