@@ -123,6 +123,7 @@ void TFormSearch::searchFinished()
     ui.SearchStatus->setText(found == 0 ? QStringLiteral("Пристроїв не знайдено")
                                         : QStringLiteral("Знайдено пристроїв: %1").arg(found));
     ui.SearchLog->setPlainText(search_.explanation().join(QLatin1Char('\n')));
+    ui.SearchProgress->setValue(ui.SearchProgress->maximum()); // stopped or over: done
     setRunning(false);
 }
 
