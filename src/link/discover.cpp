@@ -9,6 +9,8 @@
 #include <algorithm>
 
 #ifdef Q_OS_LINUX
+#include <cerrno>
+#include <cstring>
 #include <sys/socket.h>
 #endif
 
@@ -33,16 +35,19 @@ bool isIpv4(const QHostAddress& a)
 // The limited broadcast leaves through the card it is meant for only when the socket is
 // bound to that card; the address alone does not decide the route. Binding to a device may
 // need privileges: without them the request still goes out by the routing table.
-void bindToInterface(QUdpSocket& socket, const QString& name)
+// Returns why binding failed, or an empty text.
+QString bindToInterface(QUdpSocket& socket, const QString& name)
 {
 #ifdef Q_OS_LINUX
     const QByteArray device = name.toLocal8Bit();
-    (void)::setsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_BINDTODEVICE,
-                       device.constData(), socklen_t(device.size()));
+    if (::setsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_BINDTODEVICE,
+                     device.constData(), socklen_t(device.size())) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
 #else
     Q_UNUSED(socket);
     Q_UNUSED(name);
 #endif
+    return QString();
 }
 
 QString requestName(const ConfigBlock& request)
@@ -193,7 +198,11 @@ bool DeviceSearch::start(const SearchOptions& options)
                                                  socket->errorString()));
             socket.reset();
         } else if (t.bindToInterface) {
-            bindToInterface(*socket, t.interfaceName);
+            const QString why = bindToInterface(*socket, t.interfaceName);
+            if (!why.isEmpty())
+                report_.notes.append(QStringLiteral("%1: %2 без прив'язки до інтерфейсу (%3), "
+                                                    "запит може вийти через інший")
+                                         .arg(t.interfaceName, t.target.toString(), why));
         }
         send_.push_back(std::move(socket));
     }
@@ -431,6 +440,7 @@ QStringList DeviceSearch::explanation() const
                    .arg(t.bindToInterface ? QStringLiteral(" (з прив'язкою до інтерфейсу)")
                                           : QString());
     }
+    out << report_.notes;
     if (report_.targets.isEmpty())
         out << QStringLiteral("Немає інтерфейсу для пошуку: жоден не працює з широкомовними запитами");
     if (!report_.bindError.isEmpty())

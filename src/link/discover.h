@@ -85,6 +85,7 @@ struct SearchReport {
     QList<SearchTarget> targets;
     QStringList skipped;      // interfaces left out, and why
     QStringList sendFailures; // requests the system would not send, and why
+    QStringList notes;        // what else the operator should know (a card not bound to)
     QString bindError;        // the reply port could not be bound: nothing was sent
     int requestsSent = 0;
     int repliesReceived = 0; // every datagram that arrived, taken or ignored
