@@ -3,10 +3,10 @@
 // and the data queries. It asks no questions: a failed command is reported and ends the run.
 
 #include "config/cnf_file.h"
+#include "config/config_fields.h"
 #include "config/cp1251.h"
 #include "config/operator.h"
 #include "config/program.h"
-#include "config/rates.h"
 #include "link/comportfunctions.h"
 #include "link/conffun.h"
 #include "link/ethr_conffun.h"
@@ -97,49 +97,12 @@ public:
     void busy(bool) override {}
 };
 
-QString code(int value, const QStringList& meanings)
-{
-    const QString meaning =
-        value >= 0 && value < meanings.size() ? meanings[value] : QStringLiteral("unknown");
-    return QStringLiteral("%1 (%2)").arg(value).arg(meaning);
-}
-
 void printConfig(const DeviceConfig& cfg)
 {
-    const QString ipPrz =
-        cfg.net.ip_prz == 255
-            ? QStringLiteral("255 (not chosen)")
-            : code(cfg.net.ip_prz, {QStringLiteral("manual"), QStringLiteral("automatic")});
     out() << "box_vers " << cfg.box_vers << "\n"
-          << "Mac_addres " << MacText(cfg) << "\n"
-          << "box_name " << BoxName(cfg) << "\n"
-          << "is_port2 " << code(cfg.is_port2, {QStringLiteral("off"), QStringLiteral("on")})
-          << "\n"
-          << "ip_prz " << ipPrz << "\n"
-          << "ip_adr " << AddressText(cfg.net.ip_adr) << "\n"
-          << "net_mask " << AddressText(cfg.net.net_mask) << "\n"
-          << "gateway " << AddressText(cfg.net.gateway) << "\n";
-    for (int i = 0; i < 2; ++i) {
-        const PortConfig& p = cfg.ports[size_t(i)];
-        const QString n = QStringLiteral("port%1.").arg(i + 1);
-        const int dataBits = p.port_sett[2];
-        out() << n << "regim "
-              << code(p.regim, {"TCP server", "TCP client", "UDP server", "UDP client"}) << "\n"
-              << n << "port " << p.port << "\n"
-              << n << "remote_ip_adr " << AddressText(p.remote_ip_adr) << "\n"
-              << n << "remote_port " << p.remote_port << "\n"
-              << n << "rate " << p.rate
-              << (IndexOfRate(int(p.rate)) < 0 ? " (not a supported rate)" : "") << "\n"
-              << n << "port_sett[0] "
-              << code(p.port_sett[0],
-                      {"no stop bit", "one stop bit", "two stop bits", "one and a half stop bits"})
-              << "\n"
-              << n << "port_sett[1] "
-              << code(p.port_sett[1], {"odd", "even", "mark", "space", "none"}) << "\n"
-              << n << "port_sett[2] " << dataBits
-              << (dataBits == 7 || dataBits == 8 ? " (data bits)" : " (unknown)") << "\n"
-              << n << "timeout " << p.timeout << " (" << quint64(p.timeout) * 5 << " ms)\n";
-    }
+          << "Mac_addres " << MacText(cfg) << "\n";
+    for (const ConfigField& f : ConfigFields())
+        out() << f.key << " " << f.text(cfg) << "\n";
     out().flush();
 }
 
