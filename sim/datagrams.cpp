@@ -155,8 +155,10 @@ void SimApplyConfigBlock(SimDeviceState& state, const QByteArray& block)
 {
     if (block.size() < kSimDatagramSize)
         return;
+    const SimDeviceState before = state;
     for (const BlockField& f : fields())
         f.set(state, block.mid(f.offset, f.width));
+    SimKeepDroppedField(state, before);
     state.saved = state.params;
     ++state.saves;
     state.params = state.saved;

@@ -172,13 +172,59 @@ const SimCommand& FindSimCommand(quint8 code)
     return table().find(code);
 }
 
+void SimKeepDroppedField(SimDeviceState& state, const SimDeviceState& before)
+{
+    const QString& key = state.dropOnWrite;
+    SimParams& p = state.params;
+    const SimParams& b = before.params;
+    if (key == QLatin1String("box_name"))
+        state.name = before.name;
+    else if (key == QLatin1String("is_port2"))
+        p.port2Enabled = b.port2Enabled;
+    else if (key == QLatin1String("ip_prz"))
+        p.ipPrz = b.ipPrz;
+    else if (key == QLatin1String("ip_adr"))
+        p.ip = b.ip;
+    else if (key == QLatin1String("net_mask"))
+        p.mask = b.mask;
+    else if (key == QLatin1String("gateway"))
+        p.gateway = b.gateway;
+    if (!key.startsWith(QLatin1String("port1.")) && !key.startsWith(QLatin1String("port2.")))
+        return;
+    const size_t i = key.startsWith(QLatin1String("port1.")) ? 0 : 1;
+    SimPortParams& port = p.ports[i];
+    const SimPortParams& old = b.ports[i];
+    const QString field = key.mid(6);
+    if (field == QLatin1String("regim"))
+        port.regim = old.regim;
+    else if (field == QLatin1String("port"))
+        port.port = old.port;
+    else if (field == QLatin1String("remote_ip_adr"))
+        port.remoteIp = old.remoteIp;
+    else if (field == QLatin1String("remote_port"))
+        port.remotePort = old.remotePort;
+    else if (field == QLatin1String("rate"))
+        port.rate = old.rate;
+    else if (field == QLatin1String("timeout"))
+        port.timeout = old.timeout;
+    for (size_t k = 0; k < port.portSett.size(); ++k) {
+        if (field == QStringLiteral("port_sett[%1]").arg(k))
+            port.portSett[k] = old.portSett[k];
+    }
+}
+
 QByteArray RunSimCommand(SimDeviceState& state, quint8 code, const QByteArray& data)
 {
     const SimCommand& cmd = FindSimCommand(code);
     QByteArray args = data.left(cmd.dataLength);
     if (args.size() < cmd.dataLength)
         args.append(QByteArray(cmd.dataLength - args.size(), '\0'));
+    const SimDeviceState before = state;
     QByteArray answer = cmd.run(state, args);
+    // The restart takes the saved set as it is; every other command that changes the working
+    // parameters leaves the dropped field alone.
+    if (code != 0x02)
+        SimKeepDroppedField(state, before);
     if (answer.size() < cmd.replyLength)
         answer.append(QByteArray(cmd.replyLength - answer.size(), '\0'));
     return answer.left(cmd.replyLength);

@@ -5,8 +5,12 @@
 //
 // Reads report and writes change the working parameters; 0x0D copies them to the saved
 // (EEPROM) set, and the restart 0x02 makes the device run with the saved set again.
+//
+// A device can be made to drop one field on write: it acknowledges the write as usual but
+// keeps that field's old value, as a faulty device does that a read-back must catch.
 
 #include <QByteArray>
+#include <QString>
 
 #include <array>
 #include <functional>
@@ -50,7 +54,15 @@ struct SimDeviceState {
     SimParams saved;  // the EEPROM copy
     int saves = 0;
     int restarts = 0;
+
+    // The key of a field (as qel2_cli names it: "ip_adr", "port2.rate", "port1.port_sett[1]",
+    // "box_name", ...) that every write leaves as it was; empty: writes take every field.
+    QString dropOnWrite;
 };
+
+// Puts the field that state.dropOnWrite names back to its value in before (the name, or the
+// working parameters); nothing for an empty or unknown key.
+void SimKeepDroppedField(SimDeviceState& state, const SimDeviceState& before);
 
 struct SimCommand {
     quint8 code = 0;

@@ -264,7 +264,7 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
             std::fprintf(stderr, "simulated device at %s: ignores a request from %s\n",
                          endpoint(address_, devicePort_).constData(),
                          AddressText(sender).toLatin1().constData());
-        } else if (!faults.silent) {
+        } else if (!faults.silent && taken.receivedNs >= silentUntilNs_) {
             IpAddress before{};
             const SimAnswer answer = device_->update([&](SimDeviceState& state) {
                 before = state.params.ip;
@@ -277,6 +277,8 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
             if (answer.request == SimRequest::WriteConfig) {
                 lastWrite_ = datagram;
                 move = moveTarget != before;
+                if (faults.restartSilenceMs > 0)
+                    silentUntilNs_ = SimNowNs() + qint64(faults.restartSilenceMs) * 1'000'000;
             }
             if (taken.answered) {
                 out.dueNs = taken.receivedNs + qint64(std::max(0, faults.replyDelayMs)) * 1'000'000;

@@ -38,6 +38,8 @@ struct SimUdpFaults {
     IpAddress replyFrom{};            // not 0.0.0.0: replies leave from a second socket on this
                                       // loopback address instead of the device's own
     bool duplicate = false;           // every reply is sent twice
+    int restartSilenceMs = 0;         // after a write is taken, requests are taken but neither
+                                      // carried out nor answered this long (a restart)
 };
 
 // One datagram as the device took it.
@@ -123,6 +125,7 @@ private:
     QList<SimDatagram> requests_;
     QByteArray lastWrite_;
     quint64 nextSeq_ = 0;
+    qint64 silentUntilNs_ = 0; // the restart after a write, with restartSilenceMs
 
     // Touched by the thread only while it runs.
     int socket_ = -1;

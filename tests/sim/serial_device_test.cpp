@@ -65,6 +65,36 @@ TEST_F(SimSerial, WritesAreLostOnRestartUnlessSaved)
     EXPECT_EQ(state.params, state.saved);
 }
 
+// A device that drops a field on write acknowledges the command and keeps the field's old
+// value, through the save and the restart; the other fields of the same command are taken.
+TEST_F(SimSerial, AWriteCanDropOneField)
+{
+    struct Case {
+        const char* key;
+        int write;
+        QByteArray data;
+        int read;
+        QByteArray after;
+    };
+    const Case cases[] = {
+        {"port1.rate", 0x21, bytesOf({0x00, 0xC2, 0x01, 0x00}), 0x71, bytesOf({0x80, 0x25, 0, 0})},
+        {"port2.port_sett[1]", 0x45, bytesOf({2, 0, 7}), 0x95, bytesOf({2, 4, 7})},
+        {"net_mask", 0x12, bytesOf({255, 255, 0, 0}), 0x62, bytesOf({0, 0, 0, 0})},
+        {"port2.rate", 0x21, bytesOf({0x00, 0xC2, 0x01, 0x00}), 0x71,
+         bytesOf({0x00, 0xC2, 0x01, 0x00})}, // another port's field is taken
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        SimDeviceState state;
+        state.dropOnWrite = QString::fromUtf8(c.key);
+        sim.setState(state);
+        EXPECT_EQ(command(c.write, c.data), bytesOf({0})) << "acknowledged";
+        command(0x0D);
+        command(0x02);
+        EXPECT_EQ(command(c.read).toHex(), c.after.toHex());
+    }
+}
+
 TEST_F(SimSerial, ModeSwitchAndFaults)
 {
     sim.setConfigPosition(false);

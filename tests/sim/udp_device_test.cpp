@@ -82,7 +82,7 @@ SimDeviceState stateB()
 
 // Where each field lies in the configuration block, and its bytes for state A and state B.
 struct BlockField {
-    const char* what;
+    const char* what; // the field's key, as qel2_cli and the device's dropOnWrite name it
     int offset;
     QByteArray a;
     QByteArray b;
@@ -103,24 +103,24 @@ const std::vector<BlockField>& blockFields()
         {"net_mask", 70, bytesOf({255, 255, 255, 0}), bytesOf({255, 0, 0, 0})},
         {"ip_prz", 74, bytesOf({1}), bytesOf({0})},
         {"is_port2", 105, bytesOf({1}), bytesOf({0})},
-        {"port 2 regim", 106, bytesOf({3}), bytesOf({0})},
-        {"port 2 port", 108, bytesOf({0x34, 0x12}), bytesOf({0x01, 0x80})},
-        {"port 2 remote_ip_adr", 110, bytesOf({192, 168, 7, 8}), bytesOf({5, 6, 7, 8})},
-        {"port 2 remote_port", 114, bytesOf({0xCD, 0xAB}), bytesOf({0x06, 0x05})},
-        {"port 2 rate", 116, bytesOf({0x00, 0xC2, 0x01, 0x00}), bytesOf({0x2C, 0x01, 0, 0})},
-        {"port 2 data bits", 120, bytesOf({7}), bytesOf({8})},
-        {"port 2 stop bits", 121, bytesOf({2}), bytesOf({0})},
-        {"port 2 parity", 122, bytesOf({1}), bytesOf({3})},
-        {"port 2 timeout", 128, bytesOf({200}), bytesOf({0})},
-        {"port 1 regim", 171, bytesOf({1}), bytesOf({2})},
-        {"port 1 port", 173, bytesOf({0xA1, 0x0F}), bytesOf({0x02, 0x01})},
-        {"port 1 remote_ip_adr", 175, bytesOf({127, 0, 0, 9}), bytesOf({1, 2, 3, 4})},
-        {"port 1 remote_port", 179, bytesOf({0x88, 0x13}), bytesOf({0x04, 0x03})},
-        {"port 1 rate", 181, bytesOf({0x80, 0x25, 0, 0}), bytesOf({0x00, 0x84, 0x03, 0x00})},
-        {"port 1 data bits", 185, bytesOf({8}), bytesOf({7})},
-        {"port 1 stop bits", 186, bytesOf({1}), bytesOf({3})},
-        {"port 1 parity", 187, bytesOf({4}), bytesOf({0})},
-        {"port 1 timeout", 193, bytesOf({7}), bytesOf({255})},
+        {"port2.regim", 106, bytesOf({3}), bytesOf({0})},
+        {"port2.port", 108, bytesOf({0x34, 0x12}), bytesOf({0x01, 0x80})},
+        {"port2.remote_ip_adr", 110, bytesOf({192, 168, 7, 8}), bytesOf({5, 6, 7, 8})},
+        {"port2.remote_port", 114, bytesOf({0xCD, 0xAB}), bytesOf({0x06, 0x05})},
+        {"port2.rate", 116, bytesOf({0x00, 0xC2, 0x01, 0x00}), bytesOf({0x2C, 0x01, 0, 0})},
+        {"port2.port_sett[2]", 120, bytesOf({7}), bytesOf({8})},
+        {"port2.port_sett[0]", 121, bytesOf({2}), bytesOf({0})},
+        {"port2.port_sett[1]", 122, bytesOf({1}), bytesOf({3})},
+        {"port2.timeout", 128, bytesOf({200}), bytesOf({0})},
+        {"port1.regim", 171, bytesOf({1}), bytesOf({2})},
+        {"port1.port", 173, bytesOf({0xA1, 0x0F}), bytesOf({0x02, 0x01})},
+        {"port1.remote_ip_adr", 175, bytesOf({127, 0, 0, 9}), bytesOf({1, 2, 3, 4})},
+        {"port1.remote_port", 179, bytesOf({0x88, 0x13}), bytesOf({0x04, 0x03})},
+        {"port1.rate", 181, bytesOf({0x80, 0x25, 0, 0}), bytesOf({0x00, 0x84, 0x03, 0x00})},
+        {"port1.port_sett[2]", 185, bytesOf({8}), bytesOf({7})},
+        {"port1.port_sett[0]", 186, bytesOf({1}), bytesOf({3})},
+        {"port1.port_sett[1]", 187, bytesOf({4}), bytesOf({0})},
+        {"port1.timeout", 193, bytesOf({7}), bytesOf({255})},
     };
     return fields;
 }
@@ -216,6 +216,51 @@ TEST_F(SimUdp, WriteTakesTheFieldsIntoBothSetsAndLeavesTheFillerAlone)
     expectFields(after, true);
     for (int i : unmappedOffsets())
         EXPECT_EQ(after[i], before[i]) << "byte " << i;
+}
+
+// A device that drops a field on write acknowledges the write, takes every other field and
+// keeps that one as it was.
+TEST_F(SimUdp, AWriteCanDropOneField)
+{
+    for (const BlockField& dropped : blockFields()) {
+        SCOPED_TRACE(dropped.what);
+        SimDeviceState a = stateA();
+        a.dropOnWrite = QString::fromUtf8(dropped.what);
+        sim.setState(a);
+        QByteArray block = udp.readBlock();
+        for (const BlockField& f : blockFields())
+            block.replace(f.offset, f.b.size(), f.b);
+        ASSERT_TRUE(udp.ask(WriteConfig(block)));
+        const QByteArray after = udp.readBlock();
+        ASSERT_EQ(after.size(), kSimDatagramSize);
+        for (const BlockField& f : blockFields()) {
+            const QByteArray& want = &f == &dropped ? f.a : f.b;
+            EXPECT_EQ(after.mid(f.offset, want.size()).toHex(), want.toHex()) << f.what;
+        }
+        EXPECT_EQ(sim.state().saved, sim.state().params) << "saved as the device runs";
+    }
+}
+
+// After a write the device restarts: for restartSilenceMs it takes requests but answers none,
+// then it answers again.
+TEST_F(SimUdp, ARestartAfterAWriteIsSilentForAWhile)
+{
+    SimUdpFaults faults;
+    faults.restartSilenceMs = 1500;
+    sim.setFaults(faults);
+    ASSERT_TRUE(udp.ask(WriteConfig(udp.readBlock())));
+    const int taken = sim.requestCount();
+    udp.send(ReadConfig(sim.state().mac));
+    ASSERT_TRUE(sim.waitForRequests(taken + 1, kDeadlineMs));
+    EXPECT_FALSE(sim.requests()[taken].answered) << "restarting";
+
+    bool answered = false;
+    for (int i = 0; i < 40 && !answered; ++i) { // 40 waits of a quarter second: 10 s
+        udp.send(ReadConfig(sim.state().mac));
+        answered = udp.client.receive(250).has_value();
+    }
+    EXPECT_TRUE(answered) << "the device answers once it has restarted";
+    EXPECT_EQ(sim.state().saves, 1);
 }
 
 // A write of the block the device reported, with only ip_adr changed.
