@@ -5,6 +5,8 @@
 #include "config/group_input.h"
 #include "config/operator.h"
 #include "config/program.h"
+#include "config/rd_wr_ini.h"
+#include "config/write_check.h"
 #include "link/ethr_conffun.h"
 #include "link/qelbox.h"
 #include "widgets/editfields.h"
@@ -274,7 +276,14 @@ void TFormAll_Param::Wr_Click()
 {
     if (!ReadForm())
         return;
-    if (!WriteConfigEth(link_, Record)) {
+    bool answered = false;
+    const bool readBack = WriteConfigEth(link_, Record, &answered);
+    // The write reads the device back anyway; verification compares what it read with the
+    // record written, every field of which the block carries.
+    if (answered && ConnSet().cur.VerifyWrites)
+        ReportWriteCheck(readBack ? CompareWritten(Record, link_.deviceRecord, FieldScope::All)
+                                  : WriteCheck());
+    if (!readBack) {
         close();
         return;
     }
