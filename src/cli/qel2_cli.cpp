@@ -1,12 +1,14 @@
 // qel2_cli: the tool's configuration and link code with no window, for scripted service
-// work on many devices: show a .cnf file, read a device into one, write one to a device,
-// and the data queries. It asks no questions: a failed command is reported and ends the run.
+// work on many devices: show a .cnf file, read a device into one, write one to a device (and
+// read it back to see that it kept what was written), and the data queries. It asks no
+// questions: a failed command is reported and ends the run.
 
 #include "config/cnf_file.h"
 #include "config/config_fields.h"
 #include "config/cp1251.h"
 #include "config/operator.h"
 #include "config/program.h"
+#include "config/write_check.h"
 #include "link/comportfunctions.h"
 #include "link/conffun.h"
 #include "link/ethr_conffun.h"
@@ -55,8 +57,17 @@ Options for the device commands over Ethernet:
   --device-port N    the device's UDP port (default 50000)
   --reply-port N     the local UDP port the replies come to (default 60000)
 Both links:
-  --attempts K       attempts per command or datagram, 1..5 (default 1)
+  --attempts K       attempts per command or datagram, 1..5 (default 1); more attempts
+                     give a device more time for the restart that ends a write
+  --no-verify        write without comparing what the device reports afterwards
 Only devices with firmware version 39 are served.
+
+A write is verified: the device is read back, and every field the write sent is compared
+with what was written. Each field the device did not keep is printed on stdout as
+"KEY: written X, read Y", and the run fails. Over serial the name, the port 2 switch and the
+address assignment (ip_prz) cannot be read back and are not compared, nor are the fields the
+write does not send: the addresses when ip_prz is not 0, the remote address and port of a
+port in a server mode. Over Ethernet every field is compared.
 
 Output of show and read: one line per field, its name and its value. Addresses are
 dotted, the MAC is colon hex, names are UTF-8, codes carry their meaning in parentheses.
@@ -65,7 +76,8 @@ Exit status: 0 success; 1 the device or the link failed (the reason on stderr: f
 command, the first one the device did not acknowledge, and why; a write counts as done only
 when every command of it was acknowledged, the save to EEPROM and the restart included, and
 over Ethernet when the device answered the write and its configuration could be read back);
-2 bad usage or a bad file (what is wrong on stderr).
+2 bad usage or a bad file (what is wrong on stderr). A write that the device acknowledged
+but did not keep, or that could not be read back for its verification, exits with 1 too.
 )";
 
 QTextStream& out()
@@ -119,6 +131,7 @@ struct Options {
     int tw = 50;
     int devicePort = kDeviceUdpPort;
     int replyPort = kReplyUdpPort;
+    bool verify = true;
 };
 
 // A dotted IPv4 address, four numbers 0..255.
@@ -192,6 +205,8 @@ bool parse(const QStringList& args, Options& o, QString* problem)
                 *problem = QStringLiteral("--ip takes an IPv4 address such as 127.0.0.2");
                 return false;
             }
+        } else if (a == QLatin1String("--no-verify")) {
+            o.verify = false;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--ini")) {
             const auto v = next();
             if (!v || v->isEmpty()) {
@@ -282,16 +297,34 @@ private:
     const Options& o_;
 };
 
+// Reads a .cnf file into cfg; ExitUsage when it cannot be read.
+int readFile(const QString& path, DeviceConfig& cfg)
+{
+    QString error;
+    if (!ReadCnfFile(path, cfg, &error))
+        return usage(QStringLiteral("%1 is not a readable file: %2")
+                         .arg(path, error.section(QLatin1Char('\n'), 1)));
+    return ExitOk;
+}
+
 // Reads the one file argument of a command into cfg; ExitUsage when there is none to read.
 int readFileArgument(const Options& o, DeviceConfig& cfg)
 {
     if (o.positional.size() != 1)
         return usage(QStringLiteral("%1 takes one file name").arg(o.command));
-    const QString& path = o.positional[0];
-    QString error;
-    if (!ReadCnfFile(path, cfg, &error))
-        return usage(QStringLiteral("%1 is not a readable file: %2")
-                         .arg(path, error.section(QLatin1Char('\n'), 1)));
+    return readFile(o.positional[0], cfg);
+}
+
+// Reads the configuration of the device the options name (over Ethernet the connection reads
+// it, over serial the three groups are read after it).
+int readDevice(const Options& o, DeviceConfig& cfg)
+{
+    DeviceLink link(o);
+    if (const int rc = link.open())
+        return rc;
+    cfg = link.ctx.deviceRecord;
+    if (!o.ip && !ReadDeviceConfig(link.ctx, cfg))
+        return link.failed();
     return ExitOk;
 }
 
@@ -308,12 +341,9 @@ int cmdRead(const Options& o)
 {
     if (!o.positional.isEmpty())
         return usage(QStringLiteral("read takes no file name; use -o FILE.cnf"));
-    DeviceLink link(o);
-    if (const int rc = link.open())
+    DeviceConfig cfg;
+    if (const int rc = readDevice(o, cfg))
         return rc;
-    DeviceConfig cfg = link.ctx.deviceRecord; // over Ethernet the connection has read it
-    if (!o.ip && !ReadDeviceConfig(link.ctx, cfg))
-        return link.failed();
     if (o.outFile.isEmpty()) {
         printConfig(cfg);
         return ExitOk;
@@ -325,6 +355,26 @@ int cmdRead(const Options& o)
     }
     err() << "saved in " << o.outFile << Qt::endl;
     return ExitOk;
+}
+
+// What a write's verification found: ExitOk when every field compared matched; otherwise each
+// field the device did not keep on stdout, or that it could not be read back, and ExitLink.
+int reportCheck(const WriteCheck& check)
+{
+    if (!check.readBack) {
+        err() << "error: the write could not be verified: the device could not be read back"
+              << Qt::endl;
+        return ExitLink;
+    }
+    if (check.differences.isEmpty())
+        return ExitOk;
+    for (const FieldDifference& d : check.differences)
+        out() << d.key << ": written " << d.first << ", read " << d.second << "\n";
+    out().flush();
+    err() << "error: the device acknowledged the write but did not keep "
+          << check.differences.size() << (check.differences.size() == 1 ? " field" : " fields")
+          << Qt::endl;
+    return ExitLink;
 }
 
 int cmdWrite(const Options& o)
@@ -345,15 +395,24 @@ int cmdWrite(const Options& o)
     if (o.ip) {
         bool answered = false;
         const bool readBack = WriteConfigEth(link.ctx, cfg, &answered);
-        if (!answered || !readBack) {
-            err() << "error: "
-                  << (answered ? "the configuration could not be read back"
-                               : "the device did not answer the write")
-                  << Qt::endl;
+        if (!answered) {
+            err() << "error: the device did not answer the write" << Qt::endl;
+            return ExitLink;
+        }
+        if (o.verify && !readBack)
+            return reportCheck(WriteCheck());
+        if (!readBack) {
+            err() << "error: the configuration could not be read back" << Qt::endl;
             return ExitLink;
         }
         if (cfg.net.ip_adr != *o.ip)
             err() << "note: the device moved to " << AddressText(cfg.net.ip_adr) << Qt::endl;
+        // The write has read the device back (at its new address after a move).
+        if (o.verify) {
+            if (const int rc =
+                    reportCheck(CompareWritten(cfg, link.ctx.deviceRecord, FieldScope::All)))
+                return rc;
+        }
         out() << "written" << Qt::endl;
         return ExitOk;
     }
@@ -364,6 +423,13 @@ int cmdWrite(const Options& o)
         err() << "note: the file chooses no address assignment (ip_prz 255); the device "
                  "keeps its own"
               << Qt::endl;
+    if (o.verify) {
+        const WriteCheck check = ReadBackDeviceConfig(link.ctx, cfg);
+        if (!check.readBack)
+            link.failed(); // the read that failed, and why
+        if (const int rc = reportCheck(check))
+            return rc;
+    }
     out() << "written" << Qt::endl;
     return ExitOk;
 }
