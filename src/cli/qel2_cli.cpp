@@ -1,7 +1,7 @@
 // qel2_cli: the tool's configuration and link code with no window, for scripted service
 // work on many devices: show a .cnf file, read a device into one, write one to a device (and
-// read it back to see that it kept what was written), and the data queries. It asks no
-// questions: a failed command is reported and ends the run.
+// read it back to see that it kept what was written), compare two configurations, and the
+// data queries. It asks no questions: a failed command is reported and ends the run.
 
 #include "config/cnf_file.h"
 #include "config/config_fields.h"
@@ -27,7 +27,7 @@
 namespace
 {
 
-enum ExitCodes { ExitOk = 0, ExitLink = 1, ExitUsage = 2 };
+enum ExitCodes { ExitOk = 0, ExitLink = 1, ExitUsage = 2, ExitDiffer = 1 };
 
 const char* const kHelp = R"(Usage:
   qel2_cli show FILE.cnf                    print a configuration, one field per line
@@ -42,6 +42,9 @@ const char* const kHelp = R"(Usage:
                                             it gives the device a new address, the link
                                             follows the device there and reads it back
   qel2_cli query --ip A.B.C.D mac           the MAC address over Ethernet
+  qel2_cli diff A B                         the fields that differ between two
+                                            configurations; A and B are each a FILE.cnf,
+                                            --com N or --ip A.B.C.D
 
 Options for the device commands over a serial link:
   --com N            COM port number 1..255 (on Linux mapped to a device through
@@ -71,6 +74,9 @@ port in a server mode. Over Ethernet every field is compared.
 
 Output of show and read: one line per field, its name and its value. Addresses are
 dotted, the MAC is colon hex, names are UTF-8, codes carry their meaning in parentheses.
+Output of diff: one line per field that differs, "KEY: A-VALUE | B-VALUE", and nothing when
+the two are equal. When a side is read over serial, the fields the serial link cannot read
+(box_name, is_port2, ip_prz) are left out.
 
 Exit status: 0 success; 1 the device or the link failed (the reason on stderr: for a
 command, the first one the device did not acknowledge, and why; a write counts as done only
@@ -78,6 +84,8 @@ when every command of it was acknowledged, the save to EEPROM and the restart in
 over Ethernet when the device answered the write and its configuration could be read back);
 2 bad usage or a bad file (what is wrong on stderr). A write that the device acknowledged
 but did not keep, or that could not be read back for its verification, exits with 1 too.
+diff exits with 0 when the two configurations are equal, 1 when they differ or when a device
+or the link failed (the reason on stderr, nothing on stdout), 2 for bad usage or a bad file.
 )";
 
 QTextStream& out()
@@ -118,9 +126,17 @@ void printConfig(const DeviceConfig& cfg)
     out().flush();
 }
 
+// One side of diff: a .cnf file, or a device over serial or Ethernet.
+struct Source {
+    QString file;
+    int com = 0;
+    std::optional<IpAddress> ip;
+};
+
 struct Options {
     QString command;
     QStringList positional;
+    QList<Source> sources; // files, --com and --ip in the order given
     int com = 0;
     int wait = 2;
     int gap = 100;
@@ -196,8 +212,11 @@ bool parse(const QStringList& args, Options& o, QString* problem)
             }
             *opt.value = n;
         }
-        if (handled)
+        if (handled) {
+            if (a == QLatin1String("--com"))
+                o.sources.append({QString(), o.com, std::nullopt});
             continue;
+        }
         if (a == QLatin1String("--ip")) {
             const auto v = next();
             o.ip = v ? parseAddress(*v) : std::nullopt;
@@ -205,6 +224,7 @@ bool parse(const QStringList& args, Options& o, QString* problem)
                 *problem = QStringLiteral("--ip takes an IPv4 address such as 127.0.0.2");
                 return false;
             }
+            o.sources.append({QString(), 0, o.ip});
         } else if (a == QLatin1String("--no-verify")) {
             o.verify = false;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--ini")) {
@@ -221,6 +241,7 @@ bool parse(const QStringList& args, Options& o, QString* problem)
             o.command = a;
         } else {
             o.positional << a;
+            o.sources.append({a, 0, std::nullopt});
         }
     }
     return true;
@@ -434,6 +455,30 @@ int cmdWrite(const Options& o)
     return ExitOk;
 }
 
+int cmdDiff(const Options& o)
+{
+    if (o.sources.size() != 2)
+        return usage(QStringLiteral("diff takes two of FILE.cnf, --com N and --ip A.B.C.D"));
+    std::array<DeviceConfig, 2> cfg;
+    bool serial = false;
+    for (int i = 0; i < 2; ++i) {
+        const Source& s = o.sources[i];
+        Options side = o;
+        side.com = s.com;
+        side.ip = s.ip;
+        serial = serial || s.com != 0;
+        if (const int rc = s.file.isEmpty() ? readDevice(side, cfg[size_t(i)])
+                                            : readFile(s.file, cfg[size_t(i)]))
+            return rc;
+    }
+    const QList<FieldDifference> differences =
+        CompareConfigs(cfg[0], cfg[1], FieldScope::All, serial ? SerialLinkReads : FieldFilter());
+    for (const FieldDifference& d : differences)
+        out() << d.key << ": " << d.first << " | " << d.second << "\n";
+    out().flush();
+    return differences.isEmpty() ? ExitOk : ExitDiffer;
+}
+
 int cmdQuery(const Options& o)
 {
     const QStringList what = {QStringLiteral("mac"), QStringLiteral("tcp1"),
@@ -487,6 +532,8 @@ int RunCli(const QStringList& args)
     } installed(&op);
     if (o.command == QLatin1String("show"))
         return cmdShow(o);
+    if (o.command == QLatin1String("diff"))
+        return cmdDiff(o);
     const bool device = o.command == QLatin1String("read") || o.command == QLatin1String("write") ||
                         o.command == QLatin1String("query");
     if (!device)
