@@ -304,9 +304,6 @@ bool TFormConnect::ConnectDirect()
     return true;
 }
 
-// The Ethernet link to the abonent (none: the spare record after the last one, or an index
-// outside the book). That link is not part of this program yet; the operator is told so,
-// after the settings have been stored.
 // The Ethernet link to the abonent: the connection commands, the version check and the
 // first read of the configuration; every failure has been told to the operator.
 bool TFormConnect::ConnectEthernet(const Abonent& abonent)
