@@ -135,9 +135,7 @@ TEST_F(Cli, WriteNamesTheFirstCommandThatFailed)
         EXPECT_EQ(SentCodes(sim), c.codes);
         EXPECT_EQ(r.out.contains(QStringLiteral("written")), c.exitCode == 0)
             << r.out.toStdString();
-        const QStringList errLines = r.err.split('\n', Qt::SkipEmptyParts);
-        EXPECT_EQ(errLines.isEmpty() ? QString() : errLines.last(), QString::fromUtf8(c.lastLine))
-            << r.err.toStdString();
+        EXPECT_EQ(LastLine(r.err), QString::fromUtf8(c.lastLine)) << r.err.toStdString();
     }
 }
 
@@ -202,9 +200,7 @@ TEST_F(Cli, WriteIsVerifiedByReadingTheDeviceBack)
         const CliRun r = run(args);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
         EXPECT_EQ(r.out, QString::fromUtf8(c.out));
-        const QStringList errLines = r.err.split('\n', Qt::SkipEmptyParts);
-        EXPECT_EQ(errLines.isEmpty() ? QString() : errLines.last(), QString::fromUtf8(c.lastErr))
-            << r.err.toStdString();
+        EXPECT_EQ(LastLine(r.err), QString::fromUtf8(c.lastErr)) << r.err.toStdString();
         if (!c.ignoredReads.isEmpty()) {
             EXPECT_TRUE(r.err.contains("error: command 0x72 failed: Пристрій не відповідає"))
                 << "the read that failed";

@@ -123,9 +123,7 @@ TEST_F(CliUdp, AWriteIsVerified)
         const CliRun r = run("write", args);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
         EXPECT_EQ(r.out, QString::fromUtf8(c.out));
-        const QStringList errLines = r.err.split('\n', Qt::SkipEmptyParts);
-        EXPECT_EQ(errLines.isEmpty() ? QString() : errLines.last(), QString::fromUtf8(c.lastErr))
-            << r.err.toStdString();
+        EXPECT_EQ(LastLine(r.err), QString::fromUtf8(c.lastErr)) << r.err.toStdString();
     }
 }
 
