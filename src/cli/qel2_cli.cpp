@@ -420,9 +420,9 @@ int cmdWrite(const Options& o)
             err() << "error: the device did not answer the write" << Qt::endl;
             return ExitLink;
         }
-        if (o.verify && !readBack)
-            return reportCheck(WriteCheck());
         if (!readBack) {
+            if (o.verify)
+                return reportCheck(WriteCheck());
             err() << "error: the configuration could not be read back" << Qt::endl;
             return ExitLink;
         }

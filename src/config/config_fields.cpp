@@ -53,7 +53,6 @@ void addPortFields(std::vector<ConfigField>& f, int port)
         f.push_back({key + QLatin1String(name), label + QString::fromUtf8(caption), group, item,
                      [i, text](const DeviceConfig& c) { return text(c.ports[i]); }});
     };
-    // The packed record's integers are read by value: no reference may be bound to them.
     add("regim", "робочий режим", FieldItem::Regim, [](const PortConfig& p) {
         return code(p.regim, {QStringLiteral("TCP server"), QStringLiteral("TCP client"),
                               QStringLiteral("UDP server"), QStringLiteral("UDP client")});

@@ -278,8 +278,8 @@ void TFormAll_Param::Wr_Click()
         return;
     bool answered = false;
     const bool readBack = WriteConfigEth(link_, Record, &answered);
-    // The write reads the device back anyway; verification compares what it read with the
-    // record written, every field of which the block carries.
+    // A write the device answered is verified: the write has read the device back anyway, and
+    // every field of the record travels in the block, so every one is compared.
     if (answered && ConnSet().cur.VerifyWrites)
         ReportWriteCheck(readBack ? CompareWritten(Record, link_.deviceRecord, FieldScope::All)
                                   : WriteCheck());
