@@ -11,22 +11,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QUdpSocket>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
-
-namespace
-{
-
-quint16 freePort()
-{
-    QUdpSocket probe;
-    return probe.bind(QHostAddress::AnyIPv4, 0) ? probe.localPort() : 0;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {

@@ -155,9 +155,11 @@ void SimApplyConfigBlock(SimDeviceState& state, const QByteArray& block)
 {
     if (block.size() < kSimDatagramSize)
         return;
-    for (const BlockField& f : fields())
-        f.set(state, block.mid(f.offset, f.width));
-    state.saved = state.params;
+    SimWrite(state, [&](SimDeviceState& s) {
+        for (const BlockField& f : fields())
+            f.set(s, block.mid(f.offset, f.width));
+        s.saved = s.params;
+    });
     ++state.saves;
     state.params = state.saved;
     ++state.restarts;

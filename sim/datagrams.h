@@ -34,7 +34,8 @@ enum class SimRequest { Unknown, FirstConnect, SecondConnect, ReadConfig, WriteC
 QByteArray SimConfigBlock(const SimDeviceState& state);
 
 // Takes the fields of a written block into the running and the saved set, as the device saves
-// and restarts after a write. Bytes outside the fields change nothing.
+// and restarts after a write, but for the field state.dropField names. Bytes outside the
+// fields change nothing.
 void SimApplyConfigBlock(SimDeviceState& state, const QByteArray& block);
 
 // What the device makes of one datagram: which request it is (Unknown when it answers

@@ -43,3 +43,12 @@ void SimDevice::setTcpState(int port, quint8 state)
     std::lock_guard<std::mutex> lock(mutex_);
     state_.tcpState[size_t(port - 1)] = state;
 }
+
+bool SimDevice::setDropField(const QString& key)
+{
+    if (!key.isEmpty() && !IsSimFieldKey(key))
+        return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_.dropField = key;
+    return true;
+}

@@ -26,6 +26,9 @@ public:
     void setMac(const std::array<quint8, 6>& mac);
     void setName(const QByteArray& cp1251Name); // cut to 20 bytes
     void setTcpState(int port, quint8 state);   // port 1 or 2; another number changes nothing
+    // Writes leave the field with this key (SimFieldKeys) as it was; empty: no field. False,
+    // and nothing changed, for an unknown key.
+    bool setDropField(const QString& key);
 
     // Runs fn(SimDeviceState&) under the lock and returns what it returns.
     template <typename Fn> auto update(Fn&& fn)
@@ -49,6 +52,7 @@ public:
     void setMac(const std::array<quint8, 6>& mac) { device_->setMac(mac); }
     void setName(const QByteArray& cp1251Name) { device_->setName(cp1251Name); }
     void setTcpState(int port, quint8 state) { device_->setTcpState(port, state); }
+    bool setDropField(const QString& key) { return device_->setDropField(key); }
     SimDeviceState state() const { return device_->state(); }
     void setState(const SimDeviceState& state) { device_->setState(state); }
 

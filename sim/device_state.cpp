@@ -22,6 +22,49 @@ bool SimParams::operator==(const SimParams& o) const
 namespace
 {
 
+// Puts one field of the state back as before had it.
+using Keep = std::function<void(SimDeviceState&, const SimDeviceState& before)>;
+
+// A field of SimParams, in the running and the saved set; field(params) is a reference to it.
+template <typename Field> Keep keep(Field field)
+{
+    return [field](SimDeviceState& s, const SimDeviceState& before) {
+        field(s.params) = field(before.params);
+        field(s.saved) = field(before.saved);
+    };
+}
+
+const std::map<QString, Keep>& keptFields()
+{
+    static const std::map<QString, Keep> fields = [] {
+        std::map<QString, Keep> f;
+        // The name has no saved copy of its own.
+        f[QStringLiteral("box_name")] = [](SimDeviceState& s, const SimDeviceState& before) {
+            s.name = before.name;
+        };
+        f[QStringLiteral("is_port2")] = keep([](auto& p) -> auto& { return p.port2Enabled; });
+        f[QStringLiteral("ip_prz")] = keep([](auto& p) -> auto& { return p.ipPrz; });
+        f[QStringLiteral("ip_adr")] = keep([](auto& p) -> auto& { return p.ip; });
+        f[QStringLiteral("net_mask")] = keep([](auto& p) -> auto& { return p.mask; });
+        f[QStringLiteral("gateway")] = keep([](auto& p) -> auto& { return p.gateway; });
+        for (size_t n = 0; n < 2; ++n) {
+            const QString port = QStringLiteral("port%1.").arg(n + 1);
+            f[port + "regim"] = keep([n](auto& p) -> auto& { return p.ports[n].regim; });
+            f[port + "port"] = keep([n](auto& p) -> auto& { return p.ports[n].port; });
+            f[port + "remote_ip_adr"] = keep([n](auto& p) -> auto& { return p.ports[n].remoteIp; });
+            f[port + "remote_port"] = keep([n](auto& p) -> auto& { return p.ports[n].remotePort; });
+            f[port + "rate"] = keep([n](auto& p) -> auto& { return p.ports[n].rate; });
+            for (size_t i = 0; i < 3; ++i) {
+                const QString key = port + QStringLiteral("port_sett[%1]").arg(i);
+                f[key] = keep([=](auto& p) -> auto& { return p.ports[n].portSett[i]; });
+            }
+            f[port + "timeout"] = keep([n](auto& p) -> auto& { return p.ports[n].timeout; });
+        }
+        return f;
+    }();
+    return fields;
+}
+
 using Run = std::function<QByteArray(SimDeviceState&, const QByteArray&)>;
 
 const QByteArray kAck(1, '\0');
@@ -167,6 +210,31 @@ const Table& table()
 
 } // namespace
 
+QStringList SimFieldKeys()
+{
+    QStringList keys;
+    for (const auto& field : keptFields())
+        keys << field.first;
+    return keys;
+}
+
+bool IsSimFieldKey(const QString& key)
+{
+    return keptFields().count(key) > 0;
+}
+
+void SimWrite(SimDeviceState& state, const std::function<void(SimDeviceState&)>& write)
+{
+    const auto kept = keptFields().find(state.dropField);
+    if (kept == keptFields().end()) {
+        write(state);
+        return;
+    }
+    const SimDeviceState before = state;
+    write(state);
+    kept->second(state, before);
+}
+
 const SimCommand& FindSimCommand(quint8 code)
 {
     return table().find(code);
@@ -178,7 +246,12 @@ QByteArray RunSimCommand(SimDeviceState& state, quint8 code, const QByteArray& d
     QByteArray args = data.left(cmd.dataLength);
     if (args.size() < cmd.dataLength)
         args.append(QByteArray(cmd.dataLength - args.size(), '\0'));
-    QByteArray answer = cmd.run(state, args);
+    // A command that takes data writes a field; the others read, save or restart.
+    QByteArray answer;
+    if (cmd.dataLength > 0)
+        SimWrite(state, [&](SimDeviceState& s) { answer = cmd.run(s, args); });
+    else
+        answer = cmd.run(state, args);
     if (answer.size() < cmd.replyLength)
         answer.append(QByteArray(cmd.replyLength - answer.size(), '\0'));
     return answer.left(cmd.replyLength);

@@ -5,8 +5,13 @@
 //
 // Reads report and writes change the working parameters; 0x0D copies them to the saved
 // (EEPROM) set, and the restart 0x02 makes the device run with the saved set again.
+//
+// A faulty device may leave one field alone on every write while it acknowledges the write
+// as usual: SimDeviceState::dropField names it by the key qel2_cli prints for it.
 
 #include <QByteArray>
+#include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -50,7 +55,19 @@ struct SimDeviceState {
     SimParams saved;  // the EEPROM copy
     int saves = 0;
     int restarts = 0;
+
+    QString dropField; // a key of SimFieldKeys: writes leave that field as it was; empty: none
 };
+
+// The keys of the fields a write can be made to leave alone: box_name, is_port2, ip_prz,
+// ip_adr, net_mask, gateway, and port1. or port2. followed by regim, port, remote_ip_adr,
+// remote_port, rate, port_sett[0], port_sett[1], port_sett[2] or timeout.
+QStringList SimFieldKeys();
+bool IsSimFieldKey(const QString& key);
+
+// Carries out one write on state: write(state), and then the field state.dropField names
+// goes back to what it was, in the running and in the saved set.
+void SimWrite(SimDeviceState& state, const std::function<void(SimDeviceState&)>& write);
 
 struct SimCommand {
     quint8 code = 0;

@@ -41,7 +41,9 @@ QByteArray endpoint(const IpAddress& ip, quint16 port)
     return (AddressText(ip) + QStringLiteral(":%1").arg(port)).toLatin1();
 }
 
-// A non-blocking UDP socket bound to ip and port, or -1 with *error set.
+// A non-blocking UDP socket bound to ip and port with SO_REUSEADDR, or -1 with *error set.
+// For port 0 the option is set after the bind, so the port the system chooses is one that no
+// other socket uses, not even one that allows sharing it; later binds there may share it.
 int openBound(const IpAddress& ip, quint16 port, QString* error)
 {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -50,14 +52,71 @@ int openBound(const IpAddress& ip, quint16 port, QString* error)
             *error = SimSystemReason("socket");
         return -1;
     }
+    const int on = 1;
+    auto reuse = [&] { return ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0; };
     const sockaddr_in a = socketAddress(ip, port);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+    const char* step = nullptr;
+    if (port != 0 && !reuse())
+        step = "SO_REUSEADDR";
+    else if (::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
+        step = "bind";
+    else if (port == 0 && !reuse())
+        step = "SO_REUSEADDR";
+    if (step) {
         if (error)
-            *error = SimSystemReason("bind");
+            *error = SimSystemReason(step);
         ::close(fd);
         return -1;
     }
     return fd;
+}
+
+// The port fd is bound to, or 0.
+quint16 boundPort(int fd)
+{
+    sockaddr_in bound{};
+    socklen_t length = sizeof bound;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0)
+        return 0;
+    return ntohs(bound.sin_port);
+}
+
+// Whether a UDP socket of this machine is bound to exactly ip and port, as /proc/net/udp
+// lists them; false when the list cannot be read. SO_REUSEADDR lets a second socket bind
+// there, and the two would share the unicasts, so the device checks before it binds.
+bool addressTaken(const IpAddress& ip, quint16 port)
+{
+    std::FILE* list = std::fopen("/proc/net/udp", "r");
+    if (!list)
+        return false;
+    quint32 stored = 0;
+    std::memcpy(&stored, ip.data(), 4); // the list prints the address as the machine stores it
+    char wanted[16];
+    std::snprintf(wanted, sizeof wanted, "%08X:%04X", uint(stored), uint(port));
+    char line[512];
+    bool taken = false;
+    while (!taken && std::fgets(line, sizeof line, list)) {
+        char local[32] = {};
+        taken = std::sscanf(line, "%*s %31s", local) == 1 && std::strcmp(local, wanted) == 0;
+    }
+    std::fclose(list);
+    return taken;
+}
+
+// The destination address of a datagram received with IP_PKTINFO, or 0.0.0.0 when the
+// message does not tell it.
+IpAddress destinationOf(msghdr& msg)
+{
+    IpAddress to{};
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO &&
+            c->cmsg_len >= CMSG_LEN(sizeof(in_pktinfo))) {
+            in_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            std::memcpy(to.data(), &info.ipi_addr, 4);
+        }
+    }
+    return to;
 }
 
 } // namespace
@@ -73,7 +132,7 @@ SimUdpDevice::~SimUdpDevice()
 
 bool SimUdpDevice::setAddress(const IpAddress& address)
 {
-    if (thread_.joinable() || !isLoopback(address))
+    if (thread_.joinable() || !isLoopback(address) || address == kSimLoopbackBroadcast)
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
     address_ = address;
@@ -95,25 +154,57 @@ void SimUdpDevice::setReplyPort(quint16 port)
     replyPort_ = port;
 }
 
+bool SimUdpDevice::setAnswerBroadcasts(bool on)
+{
+    if (thread_.joinable())
+        return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    answerBroadcasts_ = on;
+    return true;
+}
+
+bool SimUdpDevice::answersBroadcasts() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return answerBroadcasts_;
+}
+
 bool SimUdpDevice::start(QString* error)
 {
     if (thread_.joinable())
         return true;
-    socket_ = openBound(address_, devicePort_, error);
-    if (socket_ < 0)
-        return false;
-    sockaddr_in bound{};
-    socklen_t length = sizeof bound;
-    if (::getsockname(socket_, reinterpret_cast<sockaddr*>(&bound), &length) != 0 ||
-        ::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
+    auto fail = [&](const QString& reason) {
         if (error)
-            *error = SimSystemReason("socket set-up");
+            *error = reason;
         SimCloseFd(socket_);
+        SimCloseFd(broadcastSocket_);
         return false;
+    };
+    quint16 port = devicePort_;
+    if (answerBroadcasts_) {
+        // Bound first, so that with port 0 the port chosen is free on every address.
+        QString reason;
+        broadcastSocket_ = openBound(IpAddress{}, port, &reason);
+        if (broadcastSocket_ < 0)
+            return fail(QStringLiteral("broadcast socket on 0.0.0.0: ") + reason);
+        const int on = 1;
+        if (::setsockopt(broadcastSocket_, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0)
+            return fail(SimSystemReason("IP_PKTINFO"));
+        port = boundPort(broadcastSocket_);
     }
+    if (port != 0 && addressTaken(address_, port))
+        return fail(QStringLiteral("bind: another socket is bound to ") +
+                    QString::fromLatin1(endpoint(address_, port)));
+    QString reason;
+    socket_ = openBound(address_, port, &reason);
+    if (socket_ < 0)
+        return fail(reason);
+    port = boundPort(socket_);
+    if (port == 0 || ::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
+        return fail(SimSystemReason("socket set-up"));
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        devicePort_ = ntohs(bound.sin_port);
+        devicePort_ = port;
         stopping_ = false;
     }
     thread_ = std::thread([this] { run(); });
@@ -132,6 +223,7 @@ void SimUdpDevice::stop()
     (void)!::write(wake_[1], &b, 1);
     thread_.join();
     SimCloseFd(socket_);
+    SimCloseFd(broadcastSocket_);
     SimCloseFd(otherSocket_);
     SimCloseFd(wake_[0]);
     SimCloseFd(wake_[1]);
@@ -200,18 +292,29 @@ bool SimUdpDevice::waitForRequests(int count, int timeoutMs) const
                                      [&] { return requests_.size() >= count; });
 }
 
+bool SimUdpDevice::waitForReplies(int count, int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    return requestsChanged_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return std::count_if(requests_.begin(), requests_.end(),
+                             [](const SimDatagram& d) { return d.repliedNs != 0; }) >= count;
+    });
+}
+
 void SimUdpDevice::run()
 {
     std::vector<char> buf(65536);
     for (;;) {
-        pollfd fds[2] = {{wake_[0], POLLIN, 0}, {socket_, POLLIN, 0}};
+        // poll skips the broadcast socket's entry while it is -1.
+        pollfd fds[3] = {
+            {wake_[0], POLLIN, 0}, {socket_, POLLIN, 0}, {broadcastSocket_, POLLIN, 0}};
         const qint64 due = nextDueNs();
         timespec ts{};
         if (due > 0) {
             const qint64 left = std::max<qint64>(0, due - SimNowNs());
             ts = {time_t(left / 1'000'000'000), long(left % 1'000'000'000)};
         }
-        if (::ppoll(fds, 2, due > 0 ? &ts : nullptr, nullptr) < 0) {
+        if (::ppoll(fds, 3, due > 0 ? &ts : nullptr, nullptr) < 0) {
             if (errno == EINTR)
                 continue;
             return;
@@ -225,24 +328,42 @@ void SimUdpDevice::run()
                 return;
             }
         }
-        if (fds[1].revents & POLLIN) {
-            for (;;) {
-                sockaddr_in from{};
-                socklen_t length = sizeof from;
-                const ssize_t n = ::recvfrom(socket_, buf.data(), buf.size(), 0,
-                                             reinterpret_cast<sockaddr*>(&from), &length);
-                if (n < 0)
-                    break;
-                IpAddress sender{};
-                std::memcpy(sender.data(), &from.sin_addr, 4);
-                take(QByteArray(buf.data(), int(n)), sender, ntohs(from.sin_port));
-            }
-        }
+        if (fds[1].revents & POLLIN)
+            takeWaiting(false, buf);
+        if (fds[2].revents & POLLIN)
+            takeWaiting(true, buf);
         sendDue();
     }
 }
 
-void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, quint16 senderPort)
+void SimUdpDevice::takeWaiting(bool broadcast, std::vector<char>& buf)
+{
+    for (;;) {
+        // Read anew each time: a write taken here may move the device to another socket.
+        const int fd = broadcast ? broadcastSocket_ : socket_;
+        sockaddr_in from{};
+        iovec iov{buf.data(), buf.size()};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
+        msghdr msg{};
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof from;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t n = ::recvmsg(fd, &msg, 0);
+        if (n < 0)
+            return;
+        if (broadcast && destinationOf(msg) != kSimLoopbackBroadcast)
+            continue; // a unicast to an address where no device listens: nobody answers it
+        IpAddress sender{};
+        std::memcpy(sender.data(), &from.sin_addr, 4);
+        take(QByteArray(buf.data(), int(n)), sender, ntohs(from.sin_port), broadcast);
+    }
+}
+
+void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, quint16 senderPort,
+                        bool broadcast)
 {
     SimDatagram taken;
     taken.bytes = datagram;
@@ -250,6 +371,7 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
     taken.command = datagram.size() > 16 ? quint8(datagram[16]) : -1;
     taken.sender = sender;
     taken.senderPort = senderPort;
+    taken.broadcast = broadcast;
     taken.receivedNs = SimNowNs();
 
     Outgoing out;
@@ -264,7 +386,7 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
             std::fprintf(stderr, "simulated device at %s: ignores a request from %s\n",
                          endpoint(address_, devicePort_).constData(),
                          AddressText(sender).toLatin1().constData());
-        } else if (!faults.silent) {
+        } else if (!faults.silent && !restarting(faults, taken.receivedNs)) {
             IpAddress before{};
             const SimAnswer answer = device_->update([&](SimDeviceState& state) {
                 before = state.params.ip;
@@ -280,7 +402,12 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
             }
             if (taken.answered) {
                 out.dueNs = taken.receivedNs + qint64(std::max(0, faults.replyDelayMs)) * 1'000'000;
-                out.bytes = answer.reply.left(std::max(0, faults.replySize));
+                QByteArray reply = answer.reply;
+                if (faults.badSignature) {
+                    for (int i = 0; i < 16 && i < reply.size(); ++i)
+                        reply[i] = char(reply[i] ^ 0xFF);
+                }
+                out.bytes = reply.left(std::max(0, faults.replySize));
                 if (out.bytes.size() < faults.replySize)
                     out.bytes.append(QByteArray(faults.replySize - out.bytes.size(), '\0'));
                 out.to = sender;
@@ -288,6 +415,8 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
                 out.from = faults.replyFrom;
                 out.copies = faults.duplicate ? 2 : 1;
                 out.seq = taken.seq;
+                if (answer.request == SimRequest::WriteConfig)
+                    restartEndNs_ = out.dueNs + qint64(faults.restartSilenceMs) * 1'000'000;
             }
         }
         requests_.append(taken);
@@ -301,6 +430,11 @@ void SimUdpDevice::take(const QByteArray& datagram, const IpAddress& sender, qui
     }
     if (move)
         moveTo(moveTarget);
+}
+
+bool SimUdpDevice::restarting(const SimUdpFaults& faults, qint64 nowNs) const
+{
+    return faults.restartSilenceMs > 0 && nowNs < restartEndNs_;
 }
 
 qint64 SimUdpDevice::nextDueNs() const
@@ -354,9 +488,10 @@ int SimUdpDevice::socketFrom(const IpAddress& from)
         return socket_;
     }
     // The device's port on the other address, so only the address differs; any port when
-    // that one is taken there.
+    // that one is taken there (sharing it would take another device's requests).
     QString error;
-    otherSocket_ = openBound(from, devicePort_, nullptr);
+    if (!addressTaken(from, devicePort_))
+        otherSocket_ = openBound(from, devicePort_, nullptr);
     if (otherSocket_ < 0)
         otherSocket_ = openBound(from, 0, &error);
     if (otherSocket_ < 0) {
@@ -383,9 +518,15 @@ void SimUdpDevice::moveTo(const IpAddress& address)
     }
     // The new address is bound, and address() tells it, before the answer to the write leaves
     // from the old one, so a requester that has the answer finds the device at its new
-    // address.
+    // address. Broadcasts keep coming on the socket of 0.0.0.0.
     QString error;
-    const int fd = openBound(address, devicePort_, &error);
+    int fd = -1;
+    if (address == kSimLoopbackBroadcast)
+        error = QStringLiteral("it is where broadcasts go");
+    else if (addressTaken(address, devicePort_))
+        error = QStringLiteral("another socket is bound there");
+    else
+        fd = openBound(address, devicePort_, &error);
     if (fd >= 0) {
         std::lock_guard<std::mutex> lock(mutex_);
         address_ = address;

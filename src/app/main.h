@@ -13,6 +13,7 @@
 
 struct DeviceConfig;
 struct LinkContext;
+struct WriteCheck;
 class QTimer;
 
 class TFormMain : public QMainWindow
@@ -97,6 +98,9 @@ private:
     bool offerToSave(const DeviceConfig& record, const DeviceConfig& snapshot);
     // "Параметри записані у пристрій".
     void tellWritten();
+    // After a write the device acknowledged: unless the operator switched verification off
+    // ("Перевіряти запис"), reads it back with readBack and reports what it did not keep.
+    void verifyWrite(const std::function<WriteCheck()>& readBack);
     void N11Click();
     void N21Click();
     void N2Click();

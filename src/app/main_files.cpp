@@ -5,6 +5,7 @@
 #include "app/main.h"
 #include "config/cnf_file.h"
 #include "config/operator.h"
+#include "config/rd_wr_ini.h"
 #include "editors/config.h"
 #include "link/conffun.h"
 #include "widgets/filedialogs.h"
@@ -62,11 +63,18 @@ void TFormMain::WriteConfigToDevice(const DeviceConfig& record)
         return; // the failed command has shown its question
     tellWritten();
     ShowConnParams(ui.StatusBar1);
+    verifyWrite([&] { return ReadBackDeviceConfig(*link_, record); });
 }
 
 void TFormMain::tellWritten()
 {
     CurrentOperator().ask(MsgNotice, QStringLiteral("Параметри записані у пристрій"), QString());
+}
+
+void TFormMain::verifyWrite(const std::function<WriteCheck()>& readBack)
+{
+    if (ConnSet().cur.VerifyWrites)
+        ReportWriteCheck(readBack());
 }
 
 // "Збереження  параметрів конфігурації в файлі": the device on the serial link, group by

@@ -1,5 +1,5 @@
 // The main window's "Параметри" items: a group read from the device on the serial link,
-// edited in its dialog, and written back.
+// edited in its dialog, written back, and read back to see that the device kept it.
 
 #include "app/main.h"
 #include "editors/conneth.h"
@@ -19,8 +19,10 @@ void TFormMain::NEth_ParClick()
         dialog.exec();
         accepted = dialog.isAccepted();
     }
-    if (accepted && WriteNetConfig(*link_, record.net))
-        tellWritten();
+    if (!accepted || !WriteNetConfig(*link_, record.net))
+        return;
+    tellWritten();
+    verifyWrite([&] { return ReadBackNetConfig(*link_, record.net); });
 }
 
 void TFormMain::NPor1Click()
@@ -44,6 +46,8 @@ void TFormMain::editDevicePort(int port)
         dialog.exec();
         accepted = dialog.isAccepted();
     }
-    if (accepted && WritePortConfig(*link_, port, group))
-        tellWritten();
+    if (!accepted || !WritePortConfig(*link_, port, group))
+        return;
+    tellWritten();
+    verifyWrite([&] { return ReadBackPortConfig(*link_, port, group); });
 }

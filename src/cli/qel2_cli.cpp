@@ -1,19 +1,24 @@
 // qel2_cli: the tool's configuration and link code with no window, for scripted service
-// work on many devices: show a .cnf file, read a device into one, write one to a device,
-// and the data queries. It asks no questions: a failed command is reported and ends the run.
+// work on many devices: show a .cnf file, read a device into one, write one to a device (and
+// read it back to see that it kept what was written), compare two configurations, and the
+// data queries. It asks no questions: a failed command is reported and ends the run.
 
 #include "config/cnf_file.h"
+#include "config/config_fields.h"
 #include "config/cp1251.h"
 #include "config/operator.h"
 #include "config/program.h"
-#include "config/rates.h"
+#include "config/rd_wr_ini.h"
+#include "config/write_check.h"
 #include "link/comportfunctions.h"
 #include "link/conffun.h"
+#include "link/discover.h"
 #include "link/ethr_conffun.h"
 #include "link/qelbox.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
@@ -25,7 +30,7 @@
 namespace
 {
 
-enum ExitCodes { ExitOk = 0, ExitLink = 1, ExitUsage = 2 };
+enum ExitCodes { ExitOk = 0, ExitLink = 1, ExitUsage = 2, ExitDiffer = 1 };
 
 const char* const kHelp = R"(Usage:
   qel2_cli show FILE.cnf                    print a configuration, one field per line
@@ -40,6 +45,13 @@ const char* const kHelp = R"(Usage:
                                             it gives the device a new address, the link
                                             follows the device there and reads it back
   qel2_cli query --ip A.B.C.D mac           the MAC address over Ethernet
+  qel2_cli discover [--iface NAME]... [--window MS] [-v]
+                                            find devices by broadcast: one line per device,
+                                            MAC, address, vVERSION, interface, name; a
+                                            version other than 39 is marked (not served)
+  qel2_cli diff A B                         the fields that differ between two
+                                            configurations; A and B are each a FILE.cnf,
+                                            --com N or --ip A.B.C.D
 
 Options for the device commands over a serial link:
   --com N            COM port number 1..255 (on Linux mapped to a device through
@@ -55,17 +67,41 @@ Options for the device commands over Ethernet:
   --device-port N    the device's UDP port (default 50000)
   --reply-port N     the local UDP port the replies come to (default 60000)
 Both links:
-  --attempts K       attempts per command or datagram, 1..5 (default 1)
+  --attempts K       attempts per command or datagram, 1..5 (default 1); more attempts
+                     give a device more time for the restart that ends a write
+  --no-verify        write without comparing what the device reports afterwards
+Options for discover (with --device-port and --reply-port above):
+  --iface NAME       search on this interface (may be repeated); without it, on the
+                     interfaces that SearchInterfaces in [QEL2_SERV] of the settings file
+                     names, or on every interface when it names none. On the loopback
+                     interface only 127.255.255.255 is used.
+  --window MS        how long replies are collected, 1..60000 ms (default 1000)
+  -v                 print what the search tried and what came back (on stderr)
 Only devices with firmware version 39 are served.
+
+A write is verified: the device is read back, and every field the write sent is compared
+with what was written. Each field the device did not keep is printed on stdout as
+"KEY: written X, read Y", and the run fails. Over serial the name, the port 2 switch and the
+address assignment (ip_prz) cannot be read back and are not compared, nor are the fields the
+write does not send: the addresses when ip_prz is not 0, the remote address and port of a
+port in a server mode. Over Ethernet every field is compared.
 
 Output of show and read: one line per field, its name and its value. Addresses are
 dotted, the MAC is colon hex, names are UTF-8, codes carry their meaning in parentheses.
+Output of diff: one line per field that differs, "KEY: A-VALUE | B-VALUE", and nothing when
+the two are equal. When a side is read over serial, the fields the serial link cannot read
+(box_name, is_port2, ip_prz) are left out.
 
 Exit status: 0 success; 1 the device or the link failed (the reason on stderr: for a
 command, the first one the device did not acknowledge, and why; a write counts as done only
 when every command of it was acknowledged, the save to EEPROM and the restart included, and
 over Ethernet when the device answered the write and its configuration could be read back);
-2 bad usage or a bad file (what is wrong on stderr).
+2 bad usage or a bad file (what is wrong on stderr). A write that the device acknowledged
+but did not keep, or that could not be read back for its verification, exits with 1 too.
+diff exits with 0 when the two configurations are equal, 1 when they differ or when a device
+or the link failed (the reason on stderr, nothing on stdout), 2 for bad usage or a bad file.
+discover exits 1 when it finds no device, and then prints what it tried and the usual
+causes on stderr.
 )";
 
 QTextStream& out()
@@ -97,55 +133,26 @@ public:
     void busy(bool) override {}
 };
 
-QString code(int value, const QStringList& meanings)
-{
-    const QString meaning =
-        value >= 0 && value < meanings.size() ? meanings[value] : QStringLiteral("unknown");
-    return QStringLiteral("%1 (%2)").arg(value).arg(meaning);
-}
-
 void printConfig(const DeviceConfig& cfg)
 {
-    const QString ipPrz =
-        cfg.net.ip_prz == 255
-            ? QStringLiteral("255 (not chosen)")
-            : code(cfg.net.ip_prz, {QStringLiteral("manual"), QStringLiteral("automatic")});
     out() << "box_vers " << cfg.box_vers << "\n"
-          << "Mac_addres " << MacText(cfg) << "\n"
-          << "box_name " << BoxName(cfg) << "\n"
-          << "is_port2 " << code(cfg.is_port2, {QStringLiteral("off"), QStringLiteral("on")})
-          << "\n"
-          << "ip_prz " << ipPrz << "\n"
-          << "ip_adr " << AddressText(cfg.net.ip_adr) << "\n"
-          << "net_mask " << AddressText(cfg.net.net_mask) << "\n"
-          << "gateway " << AddressText(cfg.net.gateway) << "\n";
-    for (int i = 0; i < 2; ++i) {
-        const PortConfig& p = cfg.ports[size_t(i)];
-        const QString n = QStringLiteral("port%1.").arg(i + 1);
-        const int dataBits = p.port_sett[2];
-        out() << n << "regim "
-              << code(p.regim, {"TCP server", "TCP client", "UDP server", "UDP client"}) << "\n"
-              << n << "port " << p.port << "\n"
-              << n << "remote_ip_adr " << AddressText(p.remote_ip_adr) << "\n"
-              << n << "remote_port " << p.remote_port << "\n"
-              << n << "rate " << p.rate
-              << (IndexOfRate(int(p.rate)) < 0 ? " (not a supported rate)" : "") << "\n"
-              << n << "port_sett[0] "
-              << code(p.port_sett[0],
-                      {"no stop bit", "one stop bit", "two stop bits", "one and a half stop bits"})
-              << "\n"
-              << n << "port_sett[1] "
-              << code(p.port_sett[1], {"odd", "even", "mark", "space", "none"}) << "\n"
-              << n << "port_sett[2] " << dataBits
-              << (dataBits == 7 || dataBits == 8 ? " (data bits)" : " (unknown)") << "\n"
-              << n << "timeout " << p.timeout << " (" << quint64(p.timeout) * 5 << " ms)\n";
-    }
+          << "Mac_addres " << MacText(cfg) << "\n";
+    for (const ConfigField& f : ConfigFields())
+        out() << f.key << " " << f.text(cfg) << "\n";
     out().flush();
 }
+
+// One side of diff: a .cnf file, or a device over serial or Ethernet.
+struct Source {
+    QString file;
+    int com = 0;
+    std::optional<IpAddress> ip;
+};
 
 struct Options {
     QString command;
     QStringList positional;
+    QList<Source> sources; // files, --com and --ip in the order given
     int com = 0;
     int wait = 2;
     int gap = 100;
@@ -156,6 +163,10 @@ struct Options {
     int tw = 50;
     int devicePort = kDeviceUdpPort;
     int replyPort = kReplyUdpPort;
+    QStringList interfaces; // discover: --iface
+    int windowMs = 1000;    // discover: --window
+    bool verbose = false;   // discover: -v
+    bool verify = true;
 };
 
 // A dotted IPv4 address, four numbers 0..255.
@@ -195,7 +206,8 @@ bool parse(const QStringList& args, Options& o, QString* problem)
                               {"--attempts", &o.attempts, 1, 5},
                               {"--tw", &o.tw, 1, 100000},
                               {"--device-port", &o.devicePort, 1, 65535},
-                              {"--reply-port", &o.replyPort, 1, 65535}};
+                              {"--reply-port", &o.replyPort, 1, 65535},
+                              {"--window", &o.windowMs, 1, 60000}};
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         const auto next = [&]() -> std::optional<QString> {
@@ -220,8 +232,11 @@ bool parse(const QStringList& args, Options& o, QString* problem)
             }
             *opt.value = n;
         }
-        if (handled)
+        if (handled) {
+            if (a == QLatin1String("--com"))
+                o.sources.append({QString(), o.com, std::nullopt});
             continue;
+        }
         if (a == QLatin1String("--ip")) {
             const auto v = next();
             o.ip = v ? parseAddress(*v) : std::nullopt;
@@ -229,6 +244,18 @@ bool parse(const QStringList& args, Options& o, QString* problem)
                 *problem = QStringLiteral("--ip takes an IPv4 address such as 127.0.0.2");
                 return false;
             }
+            o.sources.append({QString(), 0, o.ip});
+        } else if (a == QLatin1String("-v")) {
+            o.verbose = true;
+        } else if (a == QLatin1String("--iface")) {
+            const auto v = next();
+            if (!v || v->isEmpty()) {
+                *problem = QStringLiteral("--iface takes an interface name such as lo");
+                return false;
+            }
+            o.interfaces << *v;
+        } else if (a == QLatin1String("--no-verify")) {
+            o.verify = false;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--ini")) {
             const auto v = next();
             if (!v || v->isEmpty()) {
@@ -243,6 +270,7 @@ bool parse(const QStringList& args, Options& o, QString* problem)
             o.command = a;
         } else {
             o.positional << a;
+            o.sources.append({a, 0, std::nullopt});
         }
     }
     return true;
@@ -319,16 +347,34 @@ private:
     const Options& o_;
 };
 
+// Reads a .cnf file into cfg; ExitUsage when it cannot be read.
+int readFile(const QString& path, DeviceConfig& cfg)
+{
+    QString error;
+    if (!ReadCnfFile(path, cfg, &error))
+        return usage(QStringLiteral("%1 is not a readable file: %2")
+                         .arg(path, error.section(QLatin1Char('\n'), 1)));
+    return ExitOk;
+}
+
 // Reads the one file argument of a command into cfg; ExitUsage when there is none to read.
 int readFileArgument(const Options& o, DeviceConfig& cfg)
 {
     if (o.positional.size() != 1)
         return usage(QStringLiteral("%1 takes one file name").arg(o.command));
-    const QString& path = o.positional[0];
-    QString error;
-    if (!ReadCnfFile(path, cfg, &error))
-        return usage(QStringLiteral("%1 is not a readable file: %2")
-                         .arg(path, error.section(QLatin1Char('\n'), 1)));
+    return readFile(o.positional[0], cfg);
+}
+
+// Reads the configuration of the device the options name (over Ethernet the connection reads
+// it, over serial the three groups are read after it).
+int readDevice(const Options& o, DeviceConfig& cfg)
+{
+    DeviceLink link(o);
+    if (const int rc = link.open())
+        return rc;
+    cfg = link.ctx.deviceRecord;
+    if (!o.ip && !ReadDeviceConfig(link.ctx, cfg))
+        return link.failed();
     return ExitOk;
 }
 
@@ -345,12 +391,9 @@ int cmdRead(const Options& o)
 {
     if (!o.positional.isEmpty())
         return usage(QStringLiteral("read takes no file name; use -o FILE.cnf"));
-    DeviceLink link(o);
-    if (const int rc = link.open())
+    DeviceConfig cfg;
+    if (const int rc = readDevice(o, cfg))
         return rc;
-    DeviceConfig cfg = link.ctx.deviceRecord; // over Ethernet the connection has read it
-    if (!o.ip && !ReadDeviceConfig(link.ctx, cfg))
-        return link.failed();
     if (o.outFile.isEmpty()) {
         printConfig(cfg);
         return ExitOk;
@@ -362,6 +405,26 @@ int cmdRead(const Options& o)
     }
     err() << "saved in " << o.outFile << Qt::endl;
     return ExitOk;
+}
+
+// What a write's verification found: ExitOk when every field compared matched; otherwise each
+// field the device did not keep on stdout, or that it could not be read back, and ExitLink.
+int reportCheck(const WriteCheck& check)
+{
+    if (!check.readBack) {
+        err() << "error: the write could not be verified: the device could not be read back"
+              << Qt::endl;
+        return ExitLink;
+    }
+    if (check.differences.isEmpty())
+        return ExitOk;
+    for (const FieldDifference& d : check.differences)
+        out() << d.key << ": written " << d.first << ", read " << d.second << "\n";
+    out().flush();
+    err() << "error: the device acknowledged the write but did not keep "
+          << check.differences.size() << (check.differences.size() == 1 ? " field" : " fields")
+          << Qt::endl;
+    return ExitLink;
 }
 
 int cmdWrite(const Options& o)
@@ -382,15 +445,24 @@ int cmdWrite(const Options& o)
     if (o.ip) {
         bool answered = false;
         const bool readBack = WriteConfigEth(link.ctx, cfg, &answered);
-        if (!answered || !readBack) {
-            err() << "error: "
-                  << (answered ? "the configuration could not be read back"
-                               : "the device did not answer the write")
-                  << Qt::endl;
+        if (!answered) {
+            err() << "error: the device did not answer the write" << Qt::endl;
+            return ExitLink;
+        }
+        if (!readBack) {
+            if (o.verify)
+                return reportCheck(WriteCheck());
+            err() << "error: the configuration could not be read back" << Qt::endl;
             return ExitLink;
         }
         if (cfg.net.ip_adr != *o.ip)
             err() << "note: the device moved to " << AddressText(cfg.net.ip_adr) << Qt::endl;
+        // The write has read the device back (at its new address after a move).
+        if (o.verify) {
+            if (const int rc =
+                    reportCheck(CompareWritten(cfg, link.ctx.deviceRecord, FieldScope::All)))
+                return rc;
+        }
         out() << "written" << Qt::endl;
         return ExitOk;
     }
@@ -401,8 +473,39 @@ int cmdWrite(const Options& o)
         err() << "note: the file chooses no address assignment (ip_prz 255); the device "
                  "keeps its own"
               << Qt::endl;
+    if (o.verify) {
+        const WriteCheck check = ReadBackDeviceConfig(link.ctx, cfg);
+        if (!check.readBack)
+            link.failed(); // the read that failed, and why
+        if (const int rc = reportCheck(check))
+            return rc;
+    }
     out() << "written" << Qt::endl;
     return ExitOk;
+}
+
+int cmdDiff(const Options& o)
+{
+    if (o.sources.size() != 2)
+        return usage(QStringLiteral("diff takes two of FILE.cnf, --com N and --ip A.B.C.D"));
+    std::array<DeviceConfig, 2> cfg;
+    bool serial = false;
+    for (int i = 0; i < 2; ++i) {
+        const Source& s = o.sources[i];
+        Options side = o;
+        side.com = s.com;
+        side.ip = s.ip;
+        serial = serial || s.com != 0;
+        if (const int rc = s.file.isEmpty() ? readDevice(side, cfg[size_t(i)])
+                                            : readFile(s.file, cfg[size_t(i)]))
+            return rc;
+    }
+    const QList<FieldDifference> differences =
+        CompareConfigs(cfg[0], cfg[1], FieldScope::All, serial ? SerialLinkReads : FieldFilter());
+    for (const FieldDifference& d : differences)
+        out() << d.key << ": " << d.first << " | " << d.second << "\n";
+    out().flush();
+    return differences.isEmpty() ? ExitOk : ExitDiffer;
 }
 
 int cmdQuery(const Options& o)
@@ -435,6 +538,65 @@ int cmdQuery(const Options& o)
     return ExitOk;
 }
 
+// Text from a device for a terminal: control characters shown as \xNN, so that a name can
+// neither move the cursor nor end its line.
+QString terminalSafe(const QString& text)
+{
+    QString out;
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+int cmdDiscover(const Options& o)
+{
+    if (!o.positional.isEmpty())
+        return usage(QStringLiteral("discover takes no arguments besides its options"));
+    SearchOptions options;
+    options.interfaces = o.interfaces;
+    if (options.interfaces.isEmpty()) {
+        ConnSettingsState settings;
+        ReadConnSettings(settings, Program().settingsPath);
+        options.interfaces = settings.cur.SearchInterfaces;
+    }
+    options.windowMs = o.windowMs;
+    options.devicePort = quint16(o.devicePort);
+    options.replyPort = quint16(o.replyPort);
+    DeviceSearch search;
+    QEventLoop loop;
+    QObject::connect(&search, &DeviceSearch::finished, &loop, &QEventLoop::quit);
+    if (search.start(options))
+        loop.exec();
+    // By address, then MAC: the same devices give the same output whatever order they
+    // answered in.
+    std::vector<FoundDevice> devices = search.devices();
+    std::sort(devices.begin(), devices.end(), [](const FoundDevice& a, const FoundDevice& b) {
+        const quint32 x = a.address.toIPv4Address();
+        const quint32 y = b.address.toIPv4Address();
+        return x != y ? x < y : a.mac < b.mac;
+    });
+    for (const FoundDevice& d : devices) {
+        const QString version =
+            d.version < 0 ? QStringLiteral("v?") : QStringLiteral("v%1").arg(d.version);
+        out() << MacText(d.mac) << "  " << d.address.toString() << "  " << version
+              << (d.supported() ? "" : " (not served)") << "  " << d.interfaceName << "  "
+              << (d.haveConfig ? terminalSafe(d.name()) : QStringLiteral("(no configuration)"))
+              << "\n";
+    }
+    out().flush();
+    const bool none = search.devices().empty();
+    if (none || o.verbose) {
+        for (const QString& line : search.explanation())
+            err() << line << "\n";
+        err().flush();
+    }
+    return none ? ExitLink : ExitOk;
+}
+
 int RunCli(const QStringList& args)
 {
     if (args.size() < 2 || args.contains(QStringLiteral("--help")) ||
@@ -458,6 +620,10 @@ int RunCli(const QStringList& args)
     } installed(&op);
     if (o.command == QLatin1String("show"))
         return cmdShow(o);
+    if (o.command == QLatin1String("discover"))
+        return cmdDiscover(o);
+    if (o.command == QLatin1String("diff"))
+        return cmdDiff(o);
     const bool device = o.command == QLatin1String("read") || o.command == QLatin1String("write") ||
                         o.command == QLatin1String("query");
     if (!device)

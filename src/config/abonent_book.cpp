@@ -2,6 +2,8 @@
 
 #include "config/cp1251.h"
 
+#include <QList>
+
 #include <algorithm>
 #include <vector>
 
@@ -66,4 +68,54 @@ void DeleteCurrentAbonent(AbonentBook& book)
     if (book.user_index > 0)
         --book.user_index;
     book.users_num = quint8(used - 1);
+}
+
+QByteArray AbonentNameOfDevice(const QString& deviceName, const IpAddress& address)
+{
+    QString clean;
+    for (const uint c : deviceName.toUcs4()) {
+        const char32_t code = c;
+        const QString one = QString::fromUcs4(&code, 1);
+        if (QChar::category(c) == QChar::Other_Control || c == 0x7F)
+            clean += QLatin1Char(' ');
+        else if (RefuseAsName(one))
+            clean += QLatin1Char('?'); // one mark for one character, outside the BMP too
+        else
+            clean += one;
+    }
+    clean = clean.trimmed();
+    if (clean.isEmpty())
+        clean = QStringLiteral("QEL_2 ") + AddressText(address);
+    QByteArray bytes = toCp1251(clean).left(kAbonentNameSize - 1);
+    while (bytes.endsWith(' '))
+        bytes.chop(1);
+    return bytes;
+}
+
+int FindAbonentByAddress(const AbonentBook& book, const IpAddress& address)
+{
+    const int used = std::min<int>(book.users_num, kMaxAbonents);
+    for (int i = 0; i < used; ++i) {
+        if (book.abonents[size_t(i)].ip_adr == address)
+            return i;
+    }
+    return -1;
+}
+
+AddAbonentResult AddAbonent(AbonentBook& book, const QByteArray& cp1251Name,
+                            const IpAddress& address)
+{
+    if (FindAbonentByAddress(book, address) >= 0)
+        return AddAbonentResult::AlreadyInBook;
+    const int used = std::min<int>(book.users_num, kMaxAbonents);
+    if (used >= kMaxAbonents)
+        return AddAbonentResult::BookFull;
+    Abonent& a = book.abonents[size_t(used)];
+    a = Abonent{};
+    SetAbonentName(a, cp1251Name);
+    a.ip_adr = address;
+    a.port = kDefaultAbonentPort;
+    book.users_num = quint8(used + 1);
+    book.user_index = quint8(used);
+    return AddAbonentResult::Added;
 }

@@ -12,3 +12,18 @@ void SortAbonentBook(AbonentBook& book);
 // Removes the current entry: the later ones move up, the freed slot is zeroed, user_index
 // steps back unless it is 0. Does nothing when the index is outside the used entries.
 void DeleteCurrentAbonent(AbonentBook& book);
+
+// A device's own name made fit for the book, as a typed name would have to be: control
+// characters become blanks and characters Windows-1251 cannot hold become '?', blanks at both
+// ends are dropped, and the name is cut to the 49 bytes a record holds. An empty result
+// (a device without a name) gives "QEL_2 <address>".
+QByteArray AbonentNameOfDevice(const QString& deviceName, const IpAddress& address);
+
+// The used entry with this address, or -1.
+int FindAbonentByAddress(const AbonentBook& book, const IpAddress& address);
+
+enum class AddAbonentResult { Added, AlreadyInBook, BookFull };
+// Adds an entry at the end of the used ones (port 50000) and makes it current, unless one
+// with that address is there already or the book holds its 200 entries.
+AddAbonentResult AddAbonent(AbonentBook& book, const QByteArray& cp1251Name,
+                            const IpAddress& address);

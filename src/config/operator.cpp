@@ -15,6 +15,11 @@ Operator* g_current = nullptr;
 
 } // namespace
 
+void Operator::notice(const QString& title, const QStringList& lines)
+{
+    ask(MsgNotice, title, lines.join(QLatin1Char('\n')));
+}
+
 Operator& CurrentOperator()
 {
     return g_current ? *g_current : g_silent;

@@ -4,6 +4,7 @@
 // and the command-line tool install their own.
 
 #include <QString>
+#include <QStringList>
 
 // Kinds of the message dialog.
 enum MessageKinds {
@@ -22,6 +23,10 @@ public:
     virtual bool ask(int kind, const QString& line1, const QString& line2) = 0;
     // The wait cursor, on around device operations.
     virtual void busy(bool on) = 0;
+    // Shows a notice of a title and a list of lines, as plain text, for more lines than the
+    // message dialog holds. By default the lines, one below the other, go under the title in
+    // a notice of the message dialog.
+    virtual void notice(const QString& title, const QStringList& lines);
 };
 
 // The installed operator. Until one is installed, a silent one answers "Ні" to everything.

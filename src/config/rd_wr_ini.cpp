@@ -14,6 +14,7 @@ const QByteArray kCurr = "CURR_PAR";
 const QByteArray kDir = "DIR_CONN_PAR";
 const QByteArray kEth = "ETHERNET_CONN_PAR";
 const QByteArray kAbonents = "ABONENTS_CURR_PAR";
+const QByteArray kProgram = "QEL2_SERV";
 
 QByteArray abonentSection(int index)
 {
@@ -31,6 +32,7 @@ ConnSettings fileDefaults()
     s.TimeOut = 100;
     s.WaitTime = 2;
     s.EthRepeat = 10;
+    s.VerifyWrites = true;
     return s;
 }
 
@@ -55,6 +57,13 @@ void readKeys(const IniFile& ini, ConnSettings& s)
         SetAbonentName(a, NameFromFile(ini.readString(section, "user_name"), kAbonentNameSize - 1));
         a.ip_adr = IntToAddress(ini.readInt(section, "ip_adr", 0));
         a.port = ini.readInt(section, "port", kDefaultAbonentPort);
+    }
+    s.VerifyWrites = ini.readInt(kProgram, "VerifyWrites", s.VerifyWrites ? 1 : 0) != 0;
+    s.SearchInterfaces.clear();
+    const QString names = fromCp1251(ini.readString(kProgram, "SearchInterfaces"));
+    for (const QString& name : names.split(QLatin1Char(','))) {
+        if (!name.trimmed().isEmpty())
+            s.SearchInterfaces << name.trimmed();
     }
 }
 
@@ -134,6 +143,11 @@ bool WriteConnSettings(ConnSettingsState& state, const QString& path, QString* e
             ini.setInt(section, "ip_adr", AddressToInt(a.ip_adr));
             ini.setInt(section, "port", a.port);
         }
+    }
+    if (!s.programGroupEquals(state.saved)) {
+        ini.setInt(kProgram, "VerifyWrites", s.VerifyWrites ? 1 : 0);
+        ini.setValue(kProgram, "SearchInterfaces",
+                     toCp1251(s.SearchInterfaces.join(QLatin1Char(','))));
     }
     if (!ini.save(path, error))
         return false;

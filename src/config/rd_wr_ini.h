@@ -1,10 +1,12 @@
 #pragma once
-// The connection settings: link type, serial exchange settings and the abonent book, kept in
-// qel_conn.ini, with the copy taken at the last read or write that decides what a write does.
+// The connection settings: link type, serial exchange settings, the abonent book and the
+// program's own options, kept in qel_conn.ini, with the copy taken at the last read or write
+// that decides what a write does.
 
 #include "config/ipaddr.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -50,6 +52,11 @@ struct ConnSettings {
     // Ethernet group.
     AbonentBook book;
     quint8 EthRepeat = 0;
+    // Program group ([QEL2_SERV]).
+    bool VerifyWrites = true; // read every write back and compare it with what was written
+    // The network interfaces a device search covers (empty: every one), stored joined by
+    // commas, so a name holds no comma.
+    QStringList SearchInterfaces;
 
     bool serialGroupEquals(const ConnSettings& o) const
     {
@@ -60,9 +67,14 @@ struct ConnSettings {
     {
         return book == o.book && EthRepeat == o.EthRepeat;
     }
+    bool programGroupEquals(const ConnSettings& o) const
+    {
+        return VerifyWrites == o.VerifyWrites && SearchInterfaces == o.SearchInterfaces;
+    }
     bool operator==(const ConnSettings& o) const
     {
-        return Conn_Prz == o.Conn_Prz && serialGroupEquals(o) && ethernetGroupEquals(o);
+        return Conn_Prz == o.Conn_Prz && serialGroupEquals(o) && ethernetGroupEquals(o) &&
+               programGroupEquals(o);
     }
     bool operator!=(const ConnSettings& o) const { return !(*this == o); }
 };
@@ -76,7 +88,9 @@ ConnSettingsState& ConnSet();
 
 // Reads the settings file into state.cur (missing file, keys or bad values give the
 // defaults; users_num is cut to the 200 records the book holds; names are taken as
-// NameFromFile makes them, so that a write and a read give the same book) and takes the
+// NameFromFile makes them, so that a write and a read give the same book; VerifyWrites is on
+// unless its key holds 0; SearchInterfaces is the comma-separated list with blanks around each
+// name and empty names dropped) and takes the
 // saved copy. A file that cannot be read (not a regular file, larger than kMaxIniFileSize,
 // no permission) reads as one with every key missing; the next write then refuses to
 // replace it. Never throws.

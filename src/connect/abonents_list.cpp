@@ -3,6 +3,7 @@
 #include "config/abonent_book.h"
 #include "config/operator.h"
 #include "connect/abonent.h"
+#include "connect/search.h"
 
 #include <QHeaderView>
 #include <QSignalBlocker>
@@ -57,6 +58,7 @@ TFormAbonents_List::TFormAbonents_List(QWidget* parent) : FormDialog(parent)
     connect(ui.BitBtn3, &QPushButton::clicked, this, &TFormAbonents_List::BitBtn3Click);
     connect(ui.BitBtn4, &QPushButton::clicked, this, &TFormAbonents_List::BitBtn4Click);
     connect(ui.BitBtn5, &QPushButton::clicked, this, &TFormAbonents_List::BitBtn5Click);
+    connect(ui.BtnSearch, &QPushButton::clicked, this, &TFormAbonents_List::BtnSearchClick);
 }
 
 void TFormAbonents_List::FormShow()
@@ -201,6 +203,17 @@ void TFormAbonents_List::BitBtn4Click()
 void TFormAbonents_List::BitBtn5Click()
 {
     reject();
+}
+
+// The devices found are added to the working book, as entries added by hand are.
+void TFormAbonents_List::BtnSearchClick()
+{
+    SearchOptions options;
+    options.interfaces = ConnSet().cur.SearchInterfaces;
+    TFormSearch form(book_, searchOptions_.value_or(options), this);
+    form.exec();
+    if (form.addedCount() > 0)
+        Refresh();
 }
 
 bool ExecAbonentsList(QWidget* parent)

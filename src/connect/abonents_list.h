@@ -4,8 +4,11 @@
 // when it is shown and hands the copy back only when the operator accepts.
 
 #include "config/rd_wr_ini.h"
+#include "link/discover.h"
 #include "ui_abonents_list.h"
 #include "widgets/formdialog.h"
+
+#include <optional>
 
 class TFormAbonents_List : public FormDialog
 {
@@ -16,6 +19,9 @@ public:
     // True once "Прийняти" has copied the working book into ConnSet().cur.book.
     bool isAccepted() const { return accepted_; }
     const AbonentBook& workingBook() const { return book_; }
+    // Where "Пошук пристроїв" searches; unless set, on the interfaces SearchInterfaces of
+    // the settings names, at the device's usual ports.
+    void setSearchOptions(const SearchOptions& options) { searchOptions_ = options; }
 
 private:
     void FormShow() override;
@@ -34,9 +40,11 @@ private:
     void BitBtn3Click();
     void BitBtn4Click();
     void BitBtn5Click();
+    void BtnSearchClick();
 
     Ui::TFormAbonents_List ui;
     AbonentBook book_;
+    std::optional<SearchOptions> searchOptions_;
     bool accepted_ = false;
 };
 

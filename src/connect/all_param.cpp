@@ -5,6 +5,8 @@
 #include "config/group_input.h"
 #include "config/operator.h"
 #include "config/program.h"
+#include "config/rd_wr_ini.h"
+#include "config/write_check.h"
 #include "link/ethr_conffun.h"
 #include "link/qelbox.h"
 #include "widgets/editfields.h"
@@ -274,7 +276,14 @@ void TFormAll_Param::Wr_Click()
 {
     if (!ReadForm())
         return;
-    if (!WriteConfigEth(link_, Record)) {
+    bool answered = false;
+    const bool readBack = WriteConfigEth(link_, Record, &answered);
+    // A write the device answered is verified: the write has read the device back anyway, and
+    // every field of the record travels in the block, so every one is compared.
+    if (answered && ConnSet().cur.VerifyWrites)
+        ReportWriteCheck(readBack ? CompareWritten(Record, link_.deviceRecord, FieldScope::All)
+                                  : WriteCheck());
+    if (!readBack) {
         close();
         return;
     }

@@ -6,8 +6,8 @@
 #include "config/rd_wr_ini.h"
 #include "connect/abonent.h"
 #include "connect/abonents_list.h"
-#include "link/ethr_conffun.h"
 #include "link/comportfunctions.h"
+#include "link/ethr_conffun.h"
 #include "link/qelbox.h"
 #include "widgets/editfields.h"
 #include "widgets/statusline.h"
@@ -79,6 +79,7 @@ void TFormConnect::FormShow()
     ui.ComboBox3->setCurrentIndex(s.Repeat >= 1 && s.Repeat <= ui.ComboBox3->count() ? s.Repeat - 1
                                                                                      : -1);
     FillAbonentList();
+    ui.CheckVerify->setChecked(s.VerifyWrites);
 
     ui.ComboBox4->setCurrentIndex(s.Conn_Prz < ui.ComboBox4->count() ? s.Conn_Prz : -1);
     ComboBox4Click();
@@ -240,10 +241,11 @@ bool TFormConnect::addAbonent()
     return true;
 }
 
-// Shows the chosen link and writes the settings file. A failed write is reported, and the
-// connection is not attempted.
+// Shows the chosen link and writes the settings file, with "Перевіряти запис" as the check
+// box is now. A failed write is reported, and the connection is not attempted.
 bool TFormConnect::storeSettings()
 {
+    ConnSet().cur.VerifyWrites = ui.CheckVerify->isChecked();
     ShowConnParams(StatusBar);
     QString error;
     if (!WriteConnSettings(ConnSet(), Program().settingsPath, &error)) {
@@ -302,9 +304,6 @@ bool TFormConnect::ConnectDirect()
     return true;
 }
 
-// The Ethernet link to the abonent (none: the spare record after the last one, or an index
-// outside the book). That link is not part of this program yet; the operator is told so,
-// after the settings have been stored.
 // The Ethernet link to the abonent: the connection commands, the version check and the
 // first read of the configuration; every failure has been told to the operator.
 bool TFormConnect::ConnectEthernet(const Abonent& abonent)

@@ -1,5 +1,6 @@
 #include "link/conffun.h"
 
+#include "config/group_input.h"
 #include "config/operator.h"
 #include "link/qelbox.h"
 
@@ -140,7 +141,7 @@ void writeNet(Sequence& s, const NetConfig& net)
 void writePort(Sequence& s, int port, const PortConfig& group)
 {
     const PortCodes& c = kWrite[port - 1];
-    const bool client = group.regim == 1 || group.regim == 3;
+    const bool client = IsClientMode(group.regim);
     bool ok = s.send(c.regim, group.regim) && s.send(c.port, group.port);
     if (ok && client)
         ok = s.send(c.remoteIp, group.remote_ip_adr) && s.send(c.remotePort, group.remote_port);
@@ -152,6 +153,25 @@ void writePort(Sequence& s, int port, const PortConfig& group)
         s.send(0x39, quint8(1)); // port 2 switched on, whatever became of the time-out
     if (ok)
         commit(s, port == 1 ? CommitWhich::Port1 : CommitWhich::Port2);
+}
+
+// Whether a serial write of written sends the field and the link can read it back.
+bool serialWriteSends(const ConfigField& field, const DeviceConfig& written)
+{
+    if (!SerialLinkReads(field))
+        return false;
+    if (field.group == FieldGroup::Network)
+        return written.net.ip_prz == 0;
+    if (field.item == FieldItem::RemoteAddress || field.item == FieldItem::RemotePort)
+        return IsClientMode(written.ports[size_t(PortOfField(field) - 1)].regim);
+    return true;
+}
+
+WriteCheck compareSent(const DeviceConfig& written, const DeviceConfig& read, FieldScope scope)
+{
+    return CompareWritten(written, read, scope, [&written](const ConfigField& field) {
+        return serialWriteSends(field, written);
+    });
 }
 
 } // namespace
@@ -234,4 +254,40 @@ bool CommitConfig(LinkContext& ctx, CommitWhich which, CommandFailure* failure)
     Sequence s(ctx);
     commit(s, which);
     return s.finish(failure);
+}
+
+bool SerialLinkReads(const ConfigField& field)
+{
+    return field.group != FieldGroup::Device && field.item != FieldItem::IpMode;
+}
+
+WriteCheck ReadBackNetConfig(LinkContext& ctx, const NetConfig& written)
+{
+    DeviceConfig sent;
+    DeviceConfig read;
+    sent.net = written;
+    if (!ReadNetConfig(ctx, read.net))
+        return {};
+    return compareSent(sent, read, FieldScope::Network);
+}
+
+WriteCheck ReadBackPortConfig(LinkContext& ctx, int port, const PortConfig& written)
+{
+    if (!validPort(port))
+        return {};
+    const size_t i = size_t(port - 1);
+    DeviceConfig sent;
+    DeviceConfig read;
+    sent.ports[i] = written;
+    if (!ReadPortConfig(ctx, port, read.ports[i]))
+        return {};
+    return compareSent(sent, read, port == 1 ? FieldScope::Port1 : FieldScope::Port2);
+}
+
+WriteCheck ReadBackDeviceConfig(LinkContext& ctx, const DeviceConfig& written)
+{
+    DeviceConfig read;
+    if (!ReadDeviceConfig(ctx, read))
+        return {};
+    return compareSent(written, read, FieldScope::All);
 }

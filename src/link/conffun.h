@@ -11,6 +11,7 @@
 // failure back in a CommandFailure.
 
 #include "config/devconfig.h"
+#include "config/write_check.h"
 
 #include <QString>
 
@@ -61,3 +62,19 @@ bool CommitConfig(LinkContext& ctx, CommitWhich which, CommandFailure* failure =
 bool ReadDeviceConfig(LinkContext& ctx, DeviceConfig& cfg);
 bool WriteDeviceConfig(LinkContext& ctx, const DeviceConfig& cfg,
                        CommandFailure* failure = nullptr);
+
+// Verification of the writes above: the group is read back, its commands with their attempts
+// and retry question as every read (they also wait out the restart that ends each write), and
+// compared with what was written. Only the fields the write sent and the serial link reads
+// are compared: never the name, the port 2 switch or the address assignment (no command
+// reads them); the address, mask and gateway only when ip_prz is 0 (otherwise they are not
+// sent); a port's remote address and port only in the client modes. A read that fails gives
+// a check that was not read back, with ctx naming the command that failed.
+WriteCheck ReadBackNetConfig(LinkContext& ctx, const NetConfig& written);
+// port is 1 or 2; any other number reads nothing and gives a check that was not read back.
+WriteCheck ReadBackPortConfig(LinkContext& ctx, int port, const PortConfig& written);
+WriteCheck ReadBackDeviceConfig(LinkContext& ctx, const DeviceConfig& written);
+
+// Whether the serial link reads a field at all: every field but the name, the port 2 switch
+// and the address assignment.
+bool SerialLinkReads(const ConfigField& field);

@@ -70,12 +70,21 @@ void putAddress(ConfigBlock& b, int at, const IpAddress& a)
     std::copy(a.begin(), a.end(), b.begin() + at);
 }
 
+const char kCfgSignature[] = "CH9121_CFG_FLAG";
+const char kModuleSignature[] = "NET_MODULE_COMM";
+
 ConfigBlock request(const char* signature, quint8 command)
 {
     ConfigBlock r{};
     std::memcpy(r.data(), signature, std::strlen(signature)); // the zero after it stays
     r[kCommandAt] = command;
     return r;
+}
+
+bool hasHeader(const ConfigBlock& block, const char* signature, quint8 command)
+{
+    return std::memcmp(block.data(), signature, kSignatureSize) == 0 &&
+           block[kCommandAt] == command;
 }
 
 // Sends a request until the device answers, asking the operator after each failed pass
@@ -131,15 +140,11 @@ bool openSockets(LinkContext& ctx)
     return true;
 }
 
-// The firmware version in the first connection reply: the byte after the zero that ends the
-// text from byte 34; -1 when the reply holds no such byte.
-int versionOf(const LinkContext& ctx)
+ConfigBlock replyOf(const LinkContext& ctx)
 {
-    for (int i = kModuleTextAt; i + 1 < kDatagramSize; ++i) {
-        if (ctx.receiveBuffer[size_t(i)] == 0)
-            return ctx.receiveBuffer[size_t(i + 1)];
-    }
-    return -1;
+    ConfigBlock reply{};
+    std::copy_n(ctx.receiveBuffer.begin(), kDatagramSize, reply.begin());
+    return reply;
 }
 
 bool connectTo(LinkContext& ctx, const IpAddress& address)
@@ -153,14 +158,14 @@ bool connectTo(LinkContext& ctx, const IpAddress& address)
                                          .arg(address[3]));
     ctx.replyTimeout = Program().ethTimeout * 1000; // µs
 
-    if (!exchangeAsking(ctx, request("CH9121_CFG_FLAG", kCmdConnect),
+    if (!exchangeAsking(ctx, FirstConnectRequest(),
                         QStringLiteral("Не виконана перша команда з'єднання з пристроєм.")))
         return false;
-    const int version = versionOf(ctx);
-    if (!exchangeAsking(ctx, request("NET_MODULE_COMM", kCmdConnect),
+    const int version = VersionOfReply(replyOf(ctx));
+    if (!exchangeAsking(ctx, SecondConnectRequest(),
                         QStringLiteral("Не виконана друга команда з'єднання з пристроєм.")))
         return false;
-    std::copy_n(ctx.receiveBuffer.begin() + kMacAt, ctx.deviceMac.size(), ctx.deviceMac.begin());
+    ctx.deviceMac = MacOfReply(replyOf(ctx));
     if (version != kSupportedVersion) {
         notice(
             QStringLiteral("Версія пристрою %1. MAC_адр. %2")
@@ -173,6 +178,50 @@ bool connectTo(LinkContext& ctx, const IpAddress& address)
 }
 
 } // namespace
+
+ConfigBlock FirstConnectRequest()
+{
+    return request(kCfgSignature, kCmdConnect);
+}
+
+ConfigBlock SecondConnectRequest()
+{
+    return request(kModuleSignature, kCmdConnect);
+}
+
+ConfigBlock ReadConfigRequest(const std::array<quint8, 6>& mac)
+{
+    ConfigBlock req = request(kCfgSignature, kCmdRead);
+    std::copy(mac.begin(), mac.end(), req.begin() + kMacAt);
+    return req;
+}
+
+EthReply KindOfReply(const ConfigBlock& reply)
+{
+    if (hasHeader(reply, kCfgSignature, kCmdConnect))
+        return EthReply::FirstConnect;
+    if (hasHeader(reply, kModuleSignature, kCmdConnect))
+        return EthReply::SecondConnect;
+    if (hasHeader(reply, kCfgSignature, kCmdRead))
+        return EthReply::Config;
+    return EthReply::Unknown;
+}
+
+int VersionOfReply(const ConfigBlock& reply)
+{
+    for (int i = kModuleTextAt; i + 1 < kDatagramSize; ++i) {
+        if (reply[size_t(i)] == 0)
+            return reply[size_t(i + 1)];
+    }
+    return -1;
+}
+
+std::array<quint8, 6> MacOfReply(const ConfigBlock& reply)
+{
+    std::array<quint8, 6> mac{};
+    std::copy_n(reply.begin() + kMacAt, mac.size(), mac.begin());
+    return mac;
+}
 
 void BlockToRecord(const ConfigBlock& block, DeviceConfig& record)
 {
@@ -233,11 +282,10 @@ bool ConnectEthernet(LinkContext& ctx, const IpAddress& address)
 
 bool ReadConfigEth(LinkContext& ctx)
 {
-    ConfigBlock req = request("CH9121_CFG_FLAG", kCmdRead);
-    std::copy(ctx.deviceMac.begin(), ctx.deviceMac.end(), req.begin() + kMacAt);
-    if (!exchangeAsking(ctx, req, QStringLiteral("Не виконано читання конфігурації пристрою")))
+    if (!exchangeAsking(ctx, ReadConfigRequest(ctx.deviceMac),
+                        QStringLiteral("Не виконано читання конфігурації пристрою")))
         return false;
-    std::copy_n(ctx.receiveBuffer.begin(), kDatagramSize, ctx.configBlock.begin());
+    ctx.configBlock = replyOf(ctx);
     BlockToRecord(ctx.configBlock, ctx.deviceRecord);
     ctx.deviceRecord.Mac_addres = ctx.deviceMac;
     return true;

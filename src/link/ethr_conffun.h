@@ -7,6 +7,22 @@
 #include "config/devconfig.h"
 #include "link/qelbox.h"
 
+// The requests: the first ("CH9121_CFG_FLAG", 0x04) and the second ("NET_MODULE_COMM", 0x04)
+// connection command, and the read of the configuration of the device with this MAC.
+ConfigBlock FirstConnectRequest();
+ConfigBlock SecondConnectRequest();
+ConfigBlock ReadConfigRequest(const std::array<quint8, 6>& mac);
+
+// What a reply answers, told by its signature and command (the device echoes those of the
+// request); Unknown for anything else.
+enum class EthReply { Unknown, FirstConnect, SecondConnect, Config };
+EthReply KindOfReply(const ConfigBlock& reply);
+// The firmware version in a reply to the first connection command: the byte after the zero
+// that ends the text from byte 34; -1 when the reply holds no such byte.
+int VersionOfReply(const ConfigBlock& reply);
+// The MAC in a reply to the second connection command, bytes 17 to 22.
+std::array<quint8, 6> MacOfReply(const ConfigBlock& reply);
+
 // The block's bytes that map to the record copied into it (byte 55 set to 0, only the lowest
 // byte of each time-out); every other byte of block stays as it is.
 void RecordToBlock(ConfigBlock& block, const DeviceConfig& record);

@@ -23,3 +23,10 @@ inline CliRun RunCli(const QStringList& args)
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
 }
+
+// The last line of a run's output that is not empty; empty when there is none.
+inline QString LastLine(const QString& text)
+{
+    const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.last();
+}

@@ -100,6 +100,9 @@ TEST_F(Cli, WriteNamesTheFirstCommandThatFailed)
     const Codes port2 = {0x40, 0x41, 0x44, 0x45, 0x46, 0x39};
     const Codes commit2 = {0x47, 0x49, 0x48, 0x0D, 0x02};
     const Codes version = {0x01};
+    // A write that was acknowledged is read back for its verification.
+    const Codes readBack = {0x61, 0x62, 0x63, 0x60, 0x64, 0x65, 0x66, 0x71, 0x72,
+                            0x73, 0x90, 0x91, 0x92, 0x93, 0x94, 0x95, 0x96};
     struct Case {
         QByteArray ignored;
         Codes codes;
@@ -107,7 +110,7 @@ TEST_F(Cli, WriteNamesTheFirstCommandThatFailed)
         const char* lastLine; // of stderr
     };
     const Case cases[] = {
-        {"", version + net + port1 + port2 + commit2, 0, ""},
+        {"", version + net + port1 + port2 + commit2 + readBack, 0, ""},
         {"\x11", {0x01, 0x11}, 1, "error: command 0x11 failed: Пристрій не відповідає"},
         {"\x12",
          {0x01, 0x11, 0x12, 0x33, 0x0D, 0x02},
@@ -132,9 +135,79 @@ TEST_F(Cli, WriteNamesTheFirstCommandThatFailed)
         EXPECT_EQ(SentCodes(sim), c.codes);
         EXPECT_EQ(r.out.contains(QStringLiteral("written")), c.exitCode == 0)
             << r.out.toStdString();
-        const QStringList errLines = r.err.split('\n', Qt::SkipEmptyParts);
-        EXPECT_EQ(errLines.isEmpty() ? QString() : errLines.last(), QString::fromUtf8(c.lastLine))
-            << r.err.toStdString();
+        EXPECT_EQ(LastLine(r.err), QString::fromUtf8(c.lastLine)) << r.err.toStdString();
+    }
+}
+
+// A write is read back and compared with what it sent: a field the device did not keep is
+// printed with both values and fails the run, as does a read-back that fails; --no-verify
+// reads nothing back.
+TEST_F(Cli, WriteIsVerifiedByReadingTheDeviceBack)
+{
+    DeviceConfig cfg;
+    MakeEmptyConfig(cfg);
+    cfg.net.ip_prz = 0;
+    cfg.net.ip_adr = {10, 1, 2, 3};
+    cfg.net.net_mask = {255, 255, 0, 0};
+    cfg.ports[0].regim = 0; // a server: its remote fields are not sent
+    cfg.ports[0].remote_port = 7777;
+    cfg.ports[1].rate = 57600;
+    cfg.ports[1].timeout = 300; // more than the device's one byte holds
+    ASSERT_TRUE(WriteCnfFile(cfg, file("w.cnf")));
+    const QString com = QString::number(kSimCom);
+    struct Case {
+        const char* name;
+        const char* dropped;
+        QByteArray ignoredReads;
+        bool noVerify;
+        int exitCode;
+        const char* out;
+        const char* lastErr;
+    };
+    const Case cases[] = {
+        {"port 2 rate dropped",
+         "port2.rate",
+         {},
+         false,
+         1,
+         "port2.rate: written 57600, read 9600\n"
+         "port2.timeout: written 300 (1500 ms), read 44 (220 ms)\n",
+         "error: the device acknowledged the write but did not keep 2 fields"},
+        {"network address dropped",
+         "ip_adr",
+         {},
+         false,
+         1,
+         "ip_adr: written 10.1.2.3, read 0.0.0.0\n"
+         "port2.timeout: written 300 (1500 ms), read 44 (220 ms)\n",
+         "error: the device acknowledged the write but did not keep 2 fields"},
+        {"unreadable", "", "\x72", false, 1, "",
+         "error: the write could not be verified: the device could not be read back"},
+        {"not verified", "port2.rate", {}, true, 0, "written\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimDeviceState state;
+        state.dropField = QString::fromUtf8(c.dropped);
+        sim.setState(state);
+        SimSerialFaults faults;
+        faults.silentCodes = c.ignoredReads;
+        sim.setFaults(faults);
+        sim.clearLog();
+        QStringList args = {"write", "--com", com, file("w.cnf")};
+        if (c.noVerify)
+            args << "--no-verify";
+        const CliRun r = run(args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        EXPECT_EQ(r.out, QString::fromUtf8(c.out));
+        EXPECT_EQ(LastLine(r.err), QString::fromUtf8(c.lastErr)) << r.err.toStdString();
+        if (!c.ignoredReads.isEmpty()) {
+            EXPECT_TRUE(r.err.contains("error: command 0x72 failed: Пристрій не відповідає"))
+                << "the read that failed";
+        }
+        if (c.noVerify) {
+            EXPECT_EQ(SentCodes(sim).back(), 0x02) << "nothing read after the last restart";
+        }
     }
 }
 

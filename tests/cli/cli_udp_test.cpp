@@ -76,6 +76,57 @@ TEST_F(CliUdp, WritesAFileAndFollowsTheDevice)
     EXPECT_EQ(sim.state().name, QByteArray("Moved"));
 }
 
+// A write is compared with the configuration the device reports after it: a field it did not
+// keep fails the run, and so does a device that cannot be read back after the write; with
+// --no-verify only the read-back itself counts.
+TEST_F(CliUdp, AWriteIsVerified)
+{
+    DeviceConfig cfg;
+    MakeEmptyConfig(cfg);
+    cfg.net.ip_prz = 0;
+    cfg.net.ip_adr = {127, 0, 0, 2};
+    cfg.net.net_mask = {255, 0, 0, 0};
+    cfg.ports[1].rate = 57600;
+    SetBoxNameBytes(cfg, "Stand 2");
+    ASSERT_TRUE(WriteCnfFile(cfg, file("w.cnf")));
+    struct Case {
+        const char* name;
+        const char* dropped;
+        int restartSilenceMs;
+        bool noVerify;
+        int exitCode;
+        const char* out;
+        const char* lastErr;
+    };
+    const Case cases[] = {
+        {"kept", "", 0, false, 0, "written\n", "notice: Параметри записані у пристрій"},
+        {"name dropped", "box_name", 0, false, 1, "box_name: written Stand 2, read Stand 1\n",
+         "error: the device acknowledged the write but did not keep 1 field"},
+        {"name dropped, not verified", "box_name", 0, true, 0, "written\n",
+         "notice: Параметри записані у пристрій"},
+        // Last: the device stays silent for longer than the test.
+        {"silent after the write", "", 60000, false, 1, "",
+         "error: the write could not be verified: the device could not be read back"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimDeviceState state = sim.state();
+        state.name = "Stand 1";
+        state.dropField = QString::fromUtf8(c.dropped);
+        sim.setState(state);
+        SimUdpFaults faults;
+        faults.restartSilenceMs = c.restartSilenceMs;
+        sim.setFaults(faults);
+        QStringList args = {file("w.cnf")};
+        if (c.noVerify)
+            args << "--no-verify";
+        const CliRun r = run("write", args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        EXPECT_EQ(r.out, QString::fromUtf8(c.out));
+        EXPECT_EQ(LastLine(r.err), QString::fromUtf8(c.lastErr)) << r.err.toStdString();
+    }
+}
+
 TEST_F(CliUdp, ASilentDeviceEndsTheRunWithItsReason)
 {
     SimUdpFaults faults;

@@ -147,3 +147,52 @@ TEST(Cp1251Upper, FoldsLatinAndCyrillic)
     for (uchar same : {uchar('1'), uchar('%'), uchar(0), uchar(0xB5)})
         EXPECT_EQ(cp1251Upper(same), same);
 }
+
+// A device's name becomes a name the book can hold, and one a read of the settings file
+// gives back unchanged.
+TEST(AbonentNameOfDevice, CleansWhatABookNameCannotHold)
+{
+    const IpAddress at = {127, 0, 0, 5};
+    struct Case {
+        const char* name;
+        QString device;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"Plain", QStringLiteral("Щит №1"), QStringLiteral("Щит №1")},
+        {"ControlCharacters", QStringLiteral("A\tB\r\nC\x7F"), QStringLiteral("A B  C")},
+        {"NotInWindows1251", QStringLiteral("Насос Ω😀"), QStringLiteral("Насос ??")},
+        {"Empty", QString(), QStringLiteral("QEL_2 127.0.0.5")},
+        {"OnlyBlanksAndControls", QStringLiteral(" \x01 "), QStringLiteral("QEL_2 127.0.0.5")},
+        {"CutTo49Bytes", QString(60, QChar(0x0416)), QString(49, QChar(0x0416))},
+        {"NoBlankLeftAtTheCut", QString(48, QLatin1Char('a')) + QStringLiteral(" b"),
+         QString(48, QLatin1Char('a'))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray bytes = AbonentNameOfDevice(c.device, at);
+        EXPECT_EQ(fromCp1251(bytes), c.expected);
+        EXPECT_FALSE(RefuseAsName(fromCp1251(bytes)));
+        EXPECT_EQ(NameFromFile(bytes, kAbonentNameSize - 1), bytes);
+    }
+}
+
+TEST(AbonentBookAdd, AddsOnceAndKeepsTheLimit)
+{
+    AbonentBook book = makeBook({{"Котельня", {127, 0, 0, 2}}}, 0, 0);
+    EXPECT_EQ(AddAbonent(book, toCp1251(QStringLiteral("Щит")), {127, 0, 0, 3}),
+              AddAbonentResult::Added);
+    EXPECT_EQ(names(book), QStringList({"Котельня", "Щит"}));
+    EXPECT_EQ(book.user_index, 1) << "the new entry is the current one";
+    EXPECT_EQ(book.abonents[1].port, kDefaultAbonentPort);
+    EXPECT_EQ(FindAbonentByAddress(book, {127, 0, 0, 3}), 1);
+
+    const AbonentBook before = book;
+    EXPECT_EQ(AddAbonent(book, "Other", {127, 0, 0, 2}), AddAbonentResult::AlreadyInBook);
+    EXPECT_EQ(book, before);
+
+    book.users_num = kMaxAbonents;
+    const AbonentBook full = book;
+    EXPECT_EQ(AddAbonent(book, "One more", {127, 0, 1, 1}), AddAbonentResult::BookFull);
+    EXPECT_EQ(book, full);
+}

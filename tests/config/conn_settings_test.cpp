@@ -47,6 +47,8 @@ TEST_F(ConnSettingsFile, MissingFileGivesTheDefaults)
     EXPECT_EQ(s.WaitTime, 2);
     EXPECT_EQ(s.book, AbonentBook{});
     EXPECT_EQ(s.EthRepeat, 10);
+    EXPECT_TRUE(s.VerifyWrites);
+    EXPECT_EQ(s.SearchInterfaces, QStringList());
     EXPECT_EQ(state.saved, s);
     EXPECT_FALSE(QFileInfo::exists(path)) << "reading never creates the file";
 }
@@ -97,6 +99,64 @@ TEST_F(ConnSettingsFile, WritesOnlyWhatChanged)
     EXPECT_FALSE(bytes.contains("DIR_CONN_PAR"));
     EXPECT_TRUE(bytes.contains("[ETHERNET_CONN_PAR]\r\nRepeat=10\r\n"));
     EXPECT_TRUE(bytes.contains("ip_adr=-939524086\r\n"));
+}
+
+// The program group lives in [QEL2_SERV] and is written only when it changed; its other keys,
+// the other sections and the operator's lines stay as they were.
+TEST_F(ConnSettingsFile, ProgramGroupRoundTripsInItsOwnSection)
+{
+    const QByteArray original = "[CURR_PAR]\r\nConn_Prz=0\r\n"
+                                "[QEL2_SERV]\r\n; kept\r\nLanguage=uk\r\n"
+                                "[FOREIGN]\r\nx=1\r\n";
+    PutFile(path, original);
+    read();
+    state.cur.Conn_Prz = 1;
+    ASSERT_TRUE(write());
+    EXPECT_EQ(FileBytes(path), QByteArray(original).replace("Conn_Prz=0", "Conn_Prz=1"))
+        << "an unchanged program group is not written";
+
+    state.cur.VerifyWrites = false;
+    state.cur.SearchInterfaces = {"eth0", "enp3s0"};
+    ASSERT_TRUE(write());
+    EXPECT_EQ(FileBytes(path), QByteArray("[CURR_PAR]\r\nConn_Prz=1\r\n"
+                                          "[QEL2_SERV]\r\n; kept\r\nLanguage=uk\r\n"
+                                          "VerifyWrites=0\r\nSearchInterfaces=eth0,enp3s0\r\n"
+                                          "[FOREIGN]\r\nx=1\r\n"));
+    ConnSettingsState again;
+    ReadConnSettings(again, path);
+    EXPECT_EQ(again.cur, state.cur);
+
+    // Back to every interface and verification on: the keys are replaced in place.
+    state.cur.VerifyWrites = true;
+    state.cur.SearchInterfaces.clear();
+    ASSERT_TRUE(write());
+    EXPECT_TRUE(FileBytes(path).contains("VerifyWrites=1\r\nSearchInterfaces=\r\n[FOREIGN]"));
+    ReadConnSettings(again, path);
+    EXPECT_EQ(again.cur, state.cur);
+}
+
+TEST_F(ConnSettingsFile, ProgramGroupOddValues)
+{
+    struct Case {
+        QByteArray lines;
+        bool verify;
+        QStringList interfaces;
+    };
+    const Case cases[] = {
+        {"VerifyWrites=0\r\n", false, {}},
+        {"VerifyWrites=2\r\n", true, {}},
+        {"VerifyWrites=off\r\n", true, {}}, // not a number: the default
+        {"verifywrites = 0 \r\n", false, {}},
+        {"SearchInterfaces= eth0 , ,wlan0,\r\n", true, {"eth0", "wlan0"}},
+        {"SearchInterfaces=,\r\n", true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines.constData());
+        PutFile(path, "[QEL2_SERV]\r\n" + c.lines);
+        read();
+        EXPECT_EQ(state.cur.VerifyWrites, c.verify);
+        EXPECT_EQ(state.cur.SearchInterfaces, c.interfaces);
+    }
 }
 
 TEST_F(ConnSettingsFile, ShrunkBookLeavesOldSectionsWhichAreNotReadBack)

@@ -411,3 +411,134 @@ TEST_F(Groups, WholeDeviceGoesGroupByGroupAndStopsAtAFailedGroup)
         EXPECT_TRUE(cursorOnForEveryCommand());
     }
 }
+
+namespace
+{
+
+// What a record is written as, and what a device that kept some old values reports back:
+// each difference as "key: written | read".
+QStringList differencesOf(const WriteCheck& check)
+{
+    QStringList out;
+    for (const FieldDifference& d : check.differences)
+        out << QStringLiteral("%1: %2 | %3").arg(d.key, d.first, d.second);
+    return out;
+}
+
+// A record that differs from the simulated device's defaults in every field: manual
+// addresses, port 1 a TCP client, port 2 a UDP server whose remote fields are set all the same.
+DeviceConfig recordToWrite()
+{
+    DeviceConfig r;
+    MakeEmptyConfig(r);
+    SetBoxName(r, QStringLiteral("Стенд")); // the serial link carries no name
+    r.net.ip_prz = 0;
+    r.net.ip_adr = {192, 168, 1, 100};
+    r.net.net_mask = {255, 255, 255, 0};
+    r.net.gateway = {192, 168, 1, 1};
+    r.ports[0] = {1, 502, {10, 0, 0, 5}, 8080, 115200, {2, 1, 7}, 20};
+    r.ports[1] = {2, 503, {10, 0, 0, 6}, 9090, 57600, {1, 0, 7}, 40};
+    return r;
+}
+
+} // namespace
+
+// After a write the group is read back and compared with what was written, over the fields the
+// write sent: a field the device kept is listed with both values; a field the write does not
+// send (the remote fields of a server mode, the addresses of an automatic assignment) or the
+// serial link cannot read (the name, the port 2 switch, the assignment) is not compared.
+TEST_F(Groups, ReadBackComparesWhatTheWriteSent)
+{
+    enum Group { Net, Port1, Port2, Device };
+    struct Case {
+        const char* name;
+        Group group;
+        const char* dropped; // the field the device keeps on write
+        quint8 ipPrz;
+        QStringList differences;
+    };
+    const Case cases[] = {
+        {"port 1 kept", Port1, "", 0, {}},
+        {"port 1 rate dropped", Port1, "port1.rate", 0, {"port1.rate: 115200 | 9600"}},
+        {"port 1 remote address dropped",
+         Port1,
+         "port1.remote_ip_adr",
+         0,
+         {"port1.remote_ip_adr: 10.0.0.5 | 0.0.0.0"}},
+        {"port 2 in a server mode", Port2, "", 0, {}},
+        {"port 2 remote port of a server mode", Port2, "port2.remote_port", 0, {}},
+        {"port 2 parity dropped",
+         Port2,
+         "port2.port_sett[1]",
+         0,
+         {"port2.port_sett[1]: 0 (odd) | 4 (none)"}},
+        {"network kept", Net, "", 0, {}},
+        {"network gateway dropped", Net, "gateway", 0, {"gateway: 192.168.1.1 | 0.0.0.0"}},
+        {"network by DHCP sends no addresses", Net, "ip_adr", 1, {}},
+        {"device kept", Device, "", 0, {}},
+        {"device port 1 time-out dropped",
+         Device,
+         "port1.timeout",
+         0,
+         {"port1.timeout: 20 (100 ms) | 1 (5 ms)"}},
+        {"device mask dropped", Device, "net_mask", 0, {"net_mask: 255.255.255.0 | 0.0.0.0"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimDeviceState fresh;
+        fresh.dropField = QString::fromUtf8(c.dropped);
+        sim.setState(fresh);
+        startCase();
+        DeviceConfig record = recordToWrite();
+        record.net.ip_prz = c.ipPrz;
+
+        WriteCheck check;
+        switch (c.group) {
+        case Net:
+            ASSERT_TRUE(WriteNetConfig(ctx, record.net));
+            check = ReadBackNetConfig(ctx, record.net);
+            break;
+        case Port1:
+        case Port2:
+            ASSERT_TRUE(WritePortConfig(ctx, int(c.group), record.ports[size_t(c.group - 1)]));
+            check = ReadBackPortConfig(ctx, int(c.group), record.ports[size_t(c.group - 1)]);
+            break;
+        case Device:
+            ASSERT_TRUE(WriteDeviceConfig(ctx, record));
+            check = ReadBackDeviceConfig(ctx, record);
+            break;
+        }
+        EXPECT_TRUE(check.readBack);
+        EXPECT_EQ(differencesOf(check), c.differences);
+        EXPECT_TRUE(op.asked.isEmpty());
+    }
+}
+
+// A device that cannot be read back gives a check that was not read back, after the retry
+// question; the device's restart is waited out by answering "Так" to it.
+TEST_F(Groups, ReadBackThatFailsOrWaitsOutTheRestart)
+{
+    const PortConfig group = recordToWrite().ports[0];
+    startCase("\x72");
+    ASSERT_TRUE(WritePortConfig(ctx, 1, group));
+    const WriteCheck silent = ReadBackPortConfig(ctx, 1, group);
+    EXPECT_FALSE(silent.readBack);
+    EXPECT_TRUE(silent.differences.isEmpty());
+    EXPECT_EQ(ctx.lastCommand, 0x72) << "the command that failed";
+    ASSERT_EQ(op.asked.size(), 1);
+    EXPECT_EQ(op.asked[0].kind, MsgRetry);
+    EXPECT_FALSE(ReadBackPortConfig(ctx, 3, group).readBack) << "no such port";
+
+    // The restart's silence lasts ten attempts; the operator keeps saying "Так".
+    startCase();
+    SimSerialFaults restart;
+    restart.restartSilenceMs = 3000;
+    sim.setFaults(restart);
+    ASSERT_TRUE(WritePortConfig(ctx, 1, group));
+    for (int i = 0; i < 200; ++i)
+        op.answer({true});
+    const WriteCheck waited = ReadBackPortConfig(ctx, 1, group);
+    EXPECT_TRUE(waited.readBack);
+    EXPECT_TRUE(waited.differences.isEmpty());
+    EXPECT_FALSE(op.asked.isEmpty()) << "the read-back met the restart";
+}

@@ -286,9 +286,14 @@ TEST_F(EthernetLink, AReplyPortInUseIsNamed)
 // succeeds, and with no device answering there the wait runs out.
 TEST_F(EthernetLink, ABroadcastAddressIsSentTo)
 {
-    EXPECT_FALSE(ConnectEthernet(ctx, {127, 255, 255, 255}));
-    ASSERT_EQ(op.asked.size(), 1);
-    EXPECT_EQ(op.asked[0].line2, kNoReply) << "not a failed send";
+    // An abonent at the broadcast address: the requests go out as broadcasts and the device,
+    // which takes those, is connected to and read.
+    ASSERT_TRUE(ConnectEthernet(ctx, {127, 255, 255, 255}));
+    EXPECT_TRUE(op.asked.isEmpty());
+    EXPECT_EQ(ctx.deviceMac, kMac);
+    EXPECT_EQ(BoxName(ctx.deviceRecord), "Stand 1");
+    ASSERT_FALSE(sim.requests().isEmpty());
+    EXPECT_TRUE(sim.requests().first().broadcast);
 }
 
 } // namespace

@@ -65,6 +65,36 @@ TEST_F(SimSerial, WritesAreLostOnRestartUnlessSaved)
     EXPECT_EQ(state.params, state.saved);
 }
 
+TEST_F(SimSerial, AWriteLeavesTheDroppedFieldAsItWasButIsAcknowledged)
+{
+    struct Case {
+        const char* key;
+        int write;
+        QByteArray value;
+        int read;
+        QByteArray old;
+    };
+    for (const Case& c :
+         {Case{"port2.rate", 0x44, bytesOf({0x00, 0xC2, 0x01, 0x00}), 0x94,
+               bytesOf({0x80, 0x25, 0x00, 0x00})},
+          Case{"ip_adr", 0x11, bytesOf({10, 0, 0, 7}), 0x61, bytesOf({0, 0, 0, 0})}}) {
+        SCOPED_TRACE(c.key);
+        sim.setState({});
+        ASSERT_TRUE(sim.setDropField(QString::fromLatin1(c.key)));
+        EXPECT_EQ(command(c.write, c.value), bytesOf({0}));
+        EXPECT_EQ(command(c.read), c.old);
+        EXPECT_EQ(command(0x14, bytesOf({0x50, 0xC3})), bytesOf({0})); // port 1 port
+        command(0x0D);
+        command(0x02);
+        EXPECT_EQ(command(c.read), c.old); // the saved set kept it too
+        EXPECT_EQ(command(0x64), bytesOf({0x50, 0xC3}));
+
+        ASSERT_TRUE(sim.setDropField(QString()));
+        command(c.write, c.value);
+        EXPECT_EQ(command(c.read), c.value);
+    }
+}
+
 TEST_F(SimSerial, ModeSwitchAndFaults)
 {
     sim.setConfigPosition(false);

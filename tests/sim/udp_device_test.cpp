@@ -3,7 +3,10 @@
 #include "serial_fixture.h"
 #include "udp_side.h"
 
+#include <chrono>
+#include <cstring>
 #include <set>
+#include <thread>
 
 namespace
 {
@@ -82,7 +85,7 @@ SimDeviceState stateB()
 
 // Where each field lies in the configuration block, and its bytes for state A and state B.
 struct BlockField {
-    const char* what;
+    const char* what; // the field's key
     int offset;
     QByteArray a;
     QByteArray b;
@@ -103,24 +106,24 @@ const std::vector<BlockField>& blockFields()
         {"net_mask", 70, bytesOf({255, 255, 255, 0}), bytesOf({255, 0, 0, 0})},
         {"ip_prz", 74, bytesOf({1}), bytesOf({0})},
         {"is_port2", 105, bytesOf({1}), bytesOf({0})},
-        {"port 2 regim", 106, bytesOf({3}), bytesOf({0})},
-        {"port 2 port", 108, bytesOf({0x34, 0x12}), bytesOf({0x01, 0x80})},
-        {"port 2 remote_ip_adr", 110, bytesOf({192, 168, 7, 8}), bytesOf({5, 6, 7, 8})},
-        {"port 2 remote_port", 114, bytesOf({0xCD, 0xAB}), bytesOf({0x06, 0x05})},
-        {"port 2 rate", 116, bytesOf({0x00, 0xC2, 0x01, 0x00}), bytesOf({0x2C, 0x01, 0, 0})},
-        {"port 2 data bits", 120, bytesOf({7}), bytesOf({8})},
-        {"port 2 stop bits", 121, bytesOf({2}), bytesOf({0})},
-        {"port 2 parity", 122, bytesOf({1}), bytesOf({3})},
-        {"port 2 timeout", 128, bytesOf({200}), bytesOf({0})},
-        {"port 1 regim", 171, bytesOf({1}), bytesOf({2})},
-        {"port 1 port", 173, bytesOf({0xA1, 0x0F}), bytesOf({0x02, 0x01})},
-        {"port 1 remote_ip_adr", 175, bytesOf({127, 0, 0, 9}), bytesOf({1, 2, 3, 4})},
-        {"port 1 remote_port", 179, bytesOf({0x88, 0x13}), bytesOf({0x04, 0x03})},
-        {"port 1 rate", 181, bytesOf({0x80, 0x25, 0, 0}), bytesOf({0x00, 0x84, 0x03, 0x00})},
-        {"port 1 data bits", 185, bytesOf({8}), bytesOf({7})},
-        {"port 1 stop bits", 186, bytesOf({1}), bytesOf({3})},
-        {"port 1 parity", 187, bytesOf({4}), bytesOf({0})},
-        {"port 1 timeout", 193, bytesOf({7}), bytesOf({255})},
+        {"port2.regim", 106, bytesOf({3}), bytesOf({0})},
+        {"port2.port", 108, bytesOf({0x34, 0x12}), bytesOf({0x01, 0x80})},
+        {"port2.remote_ip_adr", 110, bytesOf({192, 168, 7, 8}), bytesOf({5, 6, 7, 8})},
+        {"port2.remote_port", 114, bytesOf({0xCD, 0xAB}), bytesOf({0x06, 0x05})},
+        {"port2.rate", 116, bytesOf({0x00, 0xC2, 0x01, 0x00}), bytesOf({0x2C, 0x01, 0, 0})},
+        {"port2.port_sett[2]", 120, bytesOf({7}), bytesOf({8})},
+        {"port2.port_sett[0]", 121, bytesOf({2}), bytesOf({0})},
+        {"port2.port_sett[1]", 122, bytesOf({1}), bytesOf({3})},
+        {"port2.timeout", 128, bytesOf({200}), bytesOf({0})},
+        {"port1.regim", 171, bytesOf({1}), bytesOf({2})},
+        {"port1.port", 173, bytesOf({0xA1, 0x0F}), bytesOf({0x02, 0x01})},
+        {"port1.remote_ip_adr", 175, bytesOf({127, 0, 0, 9}), bytesOf({1, 2, 3, 4})},
+        {"port1.remote_port", 179, bytesOf({0x88, 0x13}), bytesOf({0x04, 0x03})},
+        {"port1.rate", 181, bytesOf({0x80, 0x25, 0, 0}), bytesOf({0x00, 0x84, 0x03, 0x00})},
+        {"port1.port_sett[2]", 185, bytesOf({8}), bytesOf({7})},
+        {"port1.port_sett[0]", 186, bytesOf({1}), bytesOf({3})},
+        {"port1.port_sett[1]", 187, bytesOf({4}), bytesOf({0})},
+        {"port1.timeout", 193, bytesOf({7}), bytesOf({255})},
     };
     return fields;
 }
@@ -139,11 +142,13 @@ std::vector<int> unmappedOffsets()
     return out;
 }
 
-void expectFields(const QByteArray& block, bool b)
+// Expects every field of block to hold its bytes of state B, or of state A for the field
+// with the key aKey.
+void expectFields(const QByteArray& block, bool b, const char* aKey = "")
 {
     ASSERT_EQ(block.size(), kSimDatagramSize);
     for (const BlockField& f : blockFields()) {
-        const QByteArray& want = b ? f.b : f.a;
+        const QByteArray& want = b && std::strcmp(f.what, aKey) != 0 ? f.b : f.a;
         EXPECT_EQ(block.mid(f.offset, want.size()).toHex(), want.toHex()) << f.what;
     }
 }
@@ -216,6 +221,43 @@ TEST_F(SimUdp, WriteTakesTheFieldsIntoBothSetsAndLeavesTheFillerAlone)
     expectFields(after, true);
     for (int i : unmappedOffsets())
         EXPECT_EQ(after[i], before[i]) << "byte " << i;
+}
+
+TEST_F(SimUdp, AWriteLeavesTheDroppedFieldAsItWasAndTakesTheOthers)
+{
+    ASSERT_EQ(SimFieldKeys().size(), int(blockFields().size()));
+    // Without its new ip_adr the device stays where it is.
+    sim.setState(stateA());
+    ASSERT_TRUE(sim.setDropField(QStringLiteral("ip_adr")));
+    const IpAddress here = sim.address();
+    ASSERT_TRUE(udp.ask(WriteConfig(SimConfigBlock(stateB()))));
+    EXPECT_EQ(sim.address(), here);
+
+    for (const BlockField& f : blockFields()) {
+        SCOPED_TRACE(f.what);
+        sim.setState(stateA());
+        ASSERT_TRUE(sim.setDropField(QString::fromLatin1(f.what)));
+        const std::optional<Received> answer = udp.ask(WriteConfig(SimConfigBlock(stateB())));
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->bytes.left(17), WriteConfig(SimConfigBlock(stateB())).left(17));
+        expectFields(udp.readBlock(), true, f.what);
+        const SimDeviceState state = sim.state();
+        EXPECT_EQ(state.saved, state.params); // the saved set kept the old value too
+        EXPECT_EQ(state.saves, 1);
+    }
+}
+
+TEST(SimDropField, UnknownKeysAreRefused)
+{
+    SimDevice device;
+    ASSERT_TRUE(device.setDropField(QStringLiteral("port2.rate")));
+    for (const char* key : {"port3.rate", "port1.Rate", "rate", "port_sett[3]",
+                            "port1.port_sett[3]", " box_name", "Mac_addres", "box_vers"}) {
+        EXPECT_FALSE(device.setDropField(QString::fromLatin1(key))) << key;
+        EXPECT_EQ(device.state().dropField, QStringLiteral("port2.rate")) << key;
+    }
+    EXPECT_TRUE(device.setDropField(QString()));
+    EXPECT_TRUE(device.state().dropField.isEmpty());
 }
 
 // A write of the block the device reported, with only ip_adr changed.
@@ -388,11 +430,60 @@ TEST_F(SimUdp, DuplicatedReply)
     EXPECT_TRUE(IsFirstConnectReply(next->bytes)) << "a third copy came";
 }
 
+TEST_F(SimUdp, AfterAWriteTheDeviceRestartsInSilence)
+{
+    // A short silence ends by itself: it starts before its write's answer arrives.
+    SimUdpFaults faults;
+    faults.restartSilenceMs = 300;
+    sim.setFaults(faults);
+    ASSERT_TRUE(udp.ask(WriteConfig(SimConfigBlock(stateA()))));
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    const std::optional<Received> after = udp.ask(FirstConnect());
+    ASSERT_TRUE(after);
+    EXPECT_TRUE(IsFirstConnectReply(after->bytes));
+
+    faults.restartSilenceMs = 600'000; // longer than the test; switched off to end it
+    sim.setFaults(faults);
+    ASSERT_TRUE(udp.ask(WriteConfig(SimConfigBlock(stateB()))));
+    udp.expectNoAnswer(SecondConnect(), [&] {
+        udp.send(WriteConfig(SimConfigBlock(stateA()))); // not carried out either
+        ASSERT_TRUE(sim.waitForRequests(5, kDeadlineMs));
+        sim.setFaults({});
+    });
+    const QList<SimDatagram> log = sim.requests();
+    ASSERT_EQ(log.size(), 6);
+    EXPECT_EQ(log[3].request, SimRequest::Unknown);
+    EXPECT_FALSE(log[4].answered);
+    EXPECT_EQ(sim.state().saves, 2);
+    EXPECT_EQ(sim.state().params, stateB().params);
+}
+
+TEST_F(SimUdp, RepliesWithAnUnknownSignature)
+{
+    for (const QByteArray& request :
+         {FirstConnect(), SecondConnect(), ReadConfig(sim.state().mac)}) {
+        SCOPED_TRACE(request.left(17).toHex().toStdString());
+        sim.setFaults({});
+        const std::optional<Received> good = udp.ask(request);
+        SimUdpFaults faults;
+        faults.badSignature = true;
+        sim.setFaults(faults);
+        const std::optional<Received> bad = udp.ask(request);
+        ASSERT_TRUE(good);
+        ASSERT_TRUE(bad);
+        ASSERT_EQ(bad->bytes.size(), kSimDatagramSize);
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ(quint8(bad->bytes[i]), quint8(good->bytes[i] ^ 0xFF)) << i;
+        EXPECT_EQ(bad->bytes.mid(16), good->bytes.mid(16));
+    }
+}
+
 TEST(SimUdpAddress, OnlyLoopbackAddresses)
 {
     SimUdpDevice sim;
     EXPECT_FALSE(sim.setAddress({{192, 0, 2, 1}}));
     EXPECT_FALSE(sim.setAddress({{0, 0, 0, 0}}));
+    EXPECT_FALSE(sim.setAddress(kSimLoopbackBroadcast));
     EXPECT_EQ(sim.address(), (IpAddress{{127, 0, 0, 2}}));
     EXPECT_TRUE(sim.setAddress({{127, 1, 2, 3}}));
     EXPECT_EQ(sim.address(), (IpAddress{{127, 1, 2, 3}}));

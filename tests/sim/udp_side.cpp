@@ -1,5 +1,8 @@
 #include "udp_side.h"
 
+#include "sim/system.h"
+
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cstring>
 #include <netinet/in.h>
@@ -34,9 +37,11 @@ UdpClient::UdpClient()
     fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0)
         return;
+    const int on = 1; // for 127.255.255.255; send() refuses every address off loopback
     sockaddr_in a = socketAddress({{127, 0, 0, 1}}, 0);
     socklen_t length = sizeof a;
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+    if (::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
         ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
         ::close(fd_);
         fd_ = -1;
@@ -77,6 +82,20 @@ std::optional<Received> UdpClient::receive(int timeoutMs) const
     std::memcpy(r.from.data(), &from.sin_addr, 4);
     r.fromPort = ntohs(from.sin_port);
     return r;
+}
+
+std::vector<Received> UdpClient::receiveMany(int count, int timeoutMs) const
+{
+    const qint64 until = SimNowNs() + qint64(timeoutMs) * 1'000'000;
+    std::vector<Received> out;
+    while (int(out.size()) < count) {
+        const qint64 left = std::max<qint64>(0, until - SimNowNs()) / 1'000'000;
+        std::optional<Received> r = receive(int(left));
+        if (!r)
+            break;
+        out.push_back(*r);
+    }
+    return out;
 }
 
 QByteArray FirstConnect()
@@ -137,15 +156,32 @@ QByteArray UdpSide::readBlock() const
     return r ? r->bytes : QByteArray();
 }
 
+std::vector<Received> UdpSide::answersTo(const QByteArray& request,
+                                         const std::function<void()>& between, bool broadcast)
+{
+    const int taken = sim.requestCount();
+    client.send(broadcast ? kSimLoopbackBroadcast : sim.address(), sim.devicePort(), request);
+    EXPECT_TRUE(sim.waitForRequests(taken + 1, kDeadlineMs));
+    if (between)
+        between();
+    send(FirstConnect());
+    std::vector<Received> answers;
+    for (;;) {
+        std::optional<Received> r = client.receive();
+        if (!r) {
+            ADD_FAILURE() << "no answer to the probe";
+            break;
+        }
+        if (IsFirstConnectReply(r->bytes))
+            break;
+        answers.push_back(*r);
+    }
+    return answers;
+}
+
 void UdpSide::expectNoAnswer(const QByteArray& request, const std::function<void()>& between)
 {
     const int taken = sim.requestCount();
-    send(request);
-    ASSERT_TRUE(sim.waitForRequests(taken + 1, kDeadlineMs));
-    if (between)
-        between();
-    const std::optional<Received> r = ask(FirstConnect());
-    ASSERT_TRUE(r);
-    EXPECT_TRUE(IsFirstConnectReply(r->bytes)) << "an answer to the request came";
-    EXPECT_FALSE(sim.requests()[taken].answered);
+    EXPECT_EQ(answersTo(request, between).size(), 0u) << "an answer to the request came";
+    EXPECT_FALSE(sim.requests().value(taken).answered);
 }

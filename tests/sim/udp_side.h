@@ -7,7 +7,9 @@
 
 #include <QByteArray>
 
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -21,7 +23,8 @@ struct Received {
     quint16 fromPort = 0;
 };
 
-// A UDP socket on 127.0.0.1 at a port the system chooses. It sends to loopback addresses only.
+// A UDP socket on 127.0.0.1 at a port the system chooses. It sends to loopback addresses only,
+// the loopback broadcast address 127.255.255.255 included.
 class UdpClient
 {
 public:
@@ -36,6 +39,8 @@ public:
     void send(const IpAddress& to, quint16 port, const QByteArray& bytes) const;
     // The next datagram, or nothing when none came within timeoutMs.
     std::optional<Received> receive(int timeoutMs = kDeadlineMs) const;
+    // The next count datagrams, or fewer when the rest did not come within timeoutMs.
+    std::vector<Received> receiveMany(int count, int timeoutMs = kDeadlineMs) const;
 
 private:
     int fd_ = -1;
@@ -70,9 +75,15 @@ public:
     // The configuration block the device reports.
     QByteArray readBlock() const;
 
-    // Sends request, lets between() run once the device took it, and then checks with a first
-    // connection command that the device answered nothing to it: an answer to request would
-    // arrive before the one to the probe. request must not be a first connection command.
+    // Sends request to the device, or to 127.255.255.255 at its port, lets between() run once
+    // the device took it, and returns every datagram that came before the answer to a first
+    // connection command sent next: the answers to request, which arrive before the one to
+    // that probe. request must not be a first connection command, and the probe must be
+    // answered at once.
+    std::vector<Received> answersTo(const QByteArray& request,
+                                    const std::function<void()>& between = {},
+                                    bool broadcast = false);
+    // Checks with answersTo that the device answered nothing to request.
     void expectNoAnswer(const QByteArray& request, const std::function<void()>& between = {});
 
     SimUdpDevice sim;

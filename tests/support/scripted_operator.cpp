@@ -19,3 +19,8 @@ void ScriptedOperator::busy(bool on)
     if (on)
         ++busyOnCount;
 }
+
+void ScriptedOperator::notice(const QString& title, const QStringList& lines)
+{
+    notices.append({title, lines});
+}

@@ -5,11 +5,18 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 struct AskedMessage {
     int kind = 0;
     QString line1;
     QString line2;
+};
+
+// A notice of a title and a list of lines.
+struct ListNotice {
+    QString title;
+    QStringList lines;
 };
 
 class ScriptedOperator final : public Operator
@@ -24,10 +31,12 @@ public:
 
     bool ask(int kind, const QString& line1, const QString& line2) override;
     void busy(bool on) override;
+    void notice(const QString& title, const QStringList& lines) override;
 
     QList<AskedMessage> asked;
-    int busyDepth = 0;   // wait cursor nesting now
-    int busyOnCount = 0; // how often the wait cursor was switched on
+    QList<ListNotice> notices; // kept apart from asked, which holds the message dialog's
+    int busyDepth = 0;         // wait cursor nesting now
+    int busyOnCount = 0;       // how often the wait cursor was switched on
 
 private:
     QList<bool> answers_;

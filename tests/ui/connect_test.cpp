@@ -17,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
@@ -306,6 +307,38 @@ TEST_F(ConnectDialogTest, ConnectingAgainWithTheSameSettingsLeavesTheFileAlone)
     ASSERT_TRUE(dialog->Connected);
     EXPECT_EQ(FileBytes(program.settingsPath()), bytes);
     EXPECT_EQ(QFileInfo(program.settingsPath()).lastModified(), written);
+}
+
+// "Перевіряти запис" lies below the pages, within the dialog on both, shows the setting and is
+// stored with the other settings when the dialog connects.
+TEST_F(ConnectDialogTest, TheVerifyCheckBoxShowsAndStoresTheSetting)
+{
+    setKeys({{"QEL2_SERV", "VerifyWrites", "0"}});
+    open();
+    auto* verify = child<QCheckBox>("CheckVerify");
+    EXPECT_EQ(verify->text(), "Перевіряти запис");
+    EXPECT_FALSE(verify->isChecked());
+    for (const char* page : {"pn_dir", "pn_ethr"}) {
+        SCOPED_TRACE(page);
+        chooseType(QByteArray(page) == "pn_dir" ? 0 : 1);
+        EXPECT_TRUE(verify->isVisible());
+        const QRect box = verify->geometry();
+        EXPECT_TRUE(dialog->rect().contains(box));
+        EXPECT_GE(box.top(), child<QWidget>(page)->geometry().bottom()) << "below the page";
+        EXPECT_LT(box.bottom(), child<QWidget>("BitBtn1")->geometry().top()) << "above the buttons";
+    }
+    chooseType(0);
+
+    ClickWidget(verify, QPoint(8, verify->height() / 2)); // on its box
+    ASSERT_TRUE(verify->isChecked());
+    EXPECT_FALSE(ConnSet().cur.VerifyWrites) << "stored only with the other settings";
+    pressConnect();
+    ASSERT_TRUE(dialog->Connected);
+    EXPECT_TRUE(ConnSet().cur.VerifyWrites);
+    ConnSettingsState stored;
+    ReadConnSettings(stored, program.settingsPath());
+    EXPECT_TRUE(stored.cur.VerifyWrites);
+    EXPECT_TRUE(FileBytes(program.settingsPath()).contains("[QEL2_SERV]\r\nVerifyWrites=1\r\n"));
 }
 
 TEST_F(ConnectDialogTest, OnlyFirmwareVersion39IsServed)

@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -211,6 +212,91 @@ TEST_F(EthernetFlow, AFailedWriteClosesTheForm)
     EXPECT_TRUE(told.contains("Не виконано запис конфігурації в пристрій"));
     EXPECT_FALSE(told.contains("Параметри записані у пристрій"));
     EXPECT_EQ(Program().connected, 0);
+}
+
+// "Записати у пристрій" compares what the device reported after the write with the record
+// written: a field it did not keep is listed with both values in one notice; a device that
+// cannot be read back after the write is reported as not verified (and the form closes, as
+// for any read that fails); with "Перевіряти запис" unchecked in the connection dialog nothing
+// is compared.
+TEST_F(EthernetFlow, AWriteIsComparedWithWhatTheDeviceReportsAfterIt)
+{
+    const QString notVerified = QStringLiteral("Запис не перевірено:");
+    struct Case {
+        const char* name;
+        const char* dropped;
+        int restartSilenceMs;
+        bool verify; // the check box in the connection dialog
+        QStringList notice;
+        bool notVerified;
+    };
+    const Case cases[] = {
+        {"kept", "", 0, true, {}, false},
+        {"port 2 rate dropped",
+         "port2.rate",
+         0,
+         true,
+         {"Пристрій зберіг не те, що записано:",
+          "Порт 2: швидкість передачі: записано 115200, прочитано 9600"},
+         false},
+        {"name dropped",
+         "box_name",
+         0,
+         true,
+         {"Пристрій зберіг не те, що записано:",
+          "Найменування пристрою: записано Стенд <b>2</b>, прочитано QEL_2 simulator"},
+         false},
+        {"port 2 rate dropped, verification off", "port2.rate", 0, false, {}, false},
+        // Last: the device stays silent for longer than the test.
+        {"silent after the write", "", 60000, true, {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimDeviceState state = sim.state();
+        state.name = "QEL_2 simulator";
+        state.params.ports[1].rate = 9600;
+        state.saved = state.params;
+        state.dropField = QString::fromUtf8(c.dropped);
+        sim.setState(state);
+        SimUdpFaults faults;
+        faults.restartSilenceMs = c.restartSilenceMs;
+        sim.setFaults(faults);
+        op.asked.clear();
+        op.notices.clear();
+
+        ModalAnswer connect("BitBtn1");
+        connect.inspect = [&](QWidget* d) {
+            child<QCheckBox>(d, "CheckVerify")->setChecked(c.verify);
+        };
+        QString rateAfterWrite;
+        WhenShown<TFormAll_Param> work([&](TFormAll_Param* form) {
+            child<QComboBox>(form, "ComboBox8")->setCurrentIndex(20); // 115200
+            child<QLineEdit>(form, "Edit8")->setText("Стенд <b>2</b>");
+            child<QPushButton>(form, "BitBtn1")->click();
+            if (form->isVisible()) {
+                rateAfterWrite = child<QComboBox>(form, "ComboBox8")->currentText();
+                form->close();
+            }
+        });
+        window->TimerStartTimer();
+        ASSERT_TRUE(connect.answered());
+        ASSERT_TRUE(work.done());
+
+        QStringList told;
+        for (const AskedMessage& m : op.asked)
+            told << m.line1;
+        EXPECT_TRUE(told.contains("Параметри записані у пристрій"));
+        QStringList notice;
+        for (const ListNotice& n : op.notices)
+            notice << n.title << n.lines;
+        EXPECT_EQ(notice, c.notice);
+        EXPECT_EQ(told.contains(notVerified), c.notVerified);
+        if (!c.notVerified) {
+            EXPECT_EQ(rateAfterWrite, QString(c.dropped) == "port2.rate" ? "9600" : "115200")
+                << "the form shows what the device reported";
+        }
+        EXPECT_EQ(ConnSet().cur.VerifyWrites, c.verify) << "the check box was stored";
+    }
 }
 
 // "Новий абонент": the device is added to the book first and the connection goes to it;

@@ -5,6 +5,7 @@
 #include "config/cnf_file.h"
 #include "config/profile.h"
 #include "config/program.h"
+#include "config/rd_wr_ini.h"
 #include "support/file_bytes.h"
 #include "support/qt_printers.h"
 #include "support/ui/linked_main.h"
@@ -315,5 +316,133 @@ TEST_F(ParamFlows, NewAndExistingFilesAreEditedAndSaved)
             EXPECT_FALSE(QFileInfo::exists(saved));
         }
         EXPECT_EQ(sim.frameCount(), 0) << "files only: nothing goes to the device";
+    }
+}
+
+namespace
+{
+
+// A write from the main window to a device that may keep an old value or not answer the
+// read-back, followed by the read-back and its notice.
+class VerifiedWrites : public ParamFlows
+{
+protected:
+    // The device before a case: what the dialogs below change is different here.
+    void resetDevice(const char* dropped)
+    {
+        SimDeviceState state;
+        state.params.ip = {192, 168, 1, 20};
+        state.params.mask = {255, 255, 255, 0};
+        state.params.gateway = {192, 168, 1, 1};
+        state.saved = state.params;
+        state.dropField = QString::fromUtf8(dropped);
+        sim.setState(state);
+        sim.setFaults({});
+        sim.clearLog();
+        op.asked.clear();
+        op.notices.clear();
+    }
+
+    // Writes through the item's dialog: a port at 115200 bit/s; the network group with manual
+    // addresses and the address ending in 77; or a file with port 1 at 57600 bit/s. While the
+    // dialog is open (the device has been read for it) the device starts ignoring the
+    // commands with the codes given.
+    void writeThrough(const QByteArray& item, const QByteArray& ignoredFromNowOn)
+    {
+        const auto ignore = [&] {
+            SimSerialFaults faults;
+            faults.silentCodes = ignoredFromNowOn;
+            sim.setFaults(faults);
+        };
+        if (item == "NWr_Config") {
+            const auto open = ChooseFileInNextDialog(configFile("verify.cnf", 57600));
+            ModalAnswer hub("BitBtn3");
+            hub.inspect = [&](QWidget*) { ignore(); };
+            trigger("NWr_Config");
+            EXPECT_TRUE(open->answered());
+            EXPECT_TRUE(hub.answered());
+            return;
+        }
+        ModalAnswer answer("BitBtn3");
+        answer.inspect = [&](QWidget* d) {
+            ignore();
+            if (item == "NEth_Par") {
+                choose(d, "ComboBox1", 0);
+                type(d, "ip4", "77");
+            } else {
+                choose(d, "ComboBox2", 20); // 115200
+            }
+        };
+        trigger(item.constData());
+        EXPECT_TRUE(answer.answered());
+    }
+
+    QStringList noticeLines() const
+    {
+        QStringList out;
+        for (const ListNotice& n : op.notices)
+            out << n.title << n.lines;
+        return out;
+    }
+};
+
+const QString kNotVerified = QStringLiteral("Запис не перевірено:");
+const QString kDiffers = QStringLiteral("Пристрій зберіг не те, що записано:");
+
+} // namespace
+
+// Every write of the main window is read back: a field the device did not keep is listed
+// with the value written and the value read, in one notice after "written"; a device that
+// cannot be read back is reported as not verified; with "Перевіряти запис" off nothing is read.
+TEST_F(VerifiedWrites, EachWriteIsReadBackAndComparedWithWhatWasWritten)
+{
+    struct Case {
+        const char* name;
+        const char* item;
+        const char* dropped;
+        QByteArray silentCodes; // the device ignores them once the dialog is open
+        bool verify;
+        QStringList notice; // title and lines of the list notice; empty: none
+        bool notVerified;
+    };
+    const Case cases[] = {
+        {"port 2 kept", "NPort2", "", {}, true, {}, false},
+        {"port 2 rate dropped",
+         "NPort2",
+         "port2.rate",
+         {},
+         true,
+         {kDiffers, "Порт 2: швидкість передачі: записано 115200, прочитано 9600"},
+         false},
+        {"port 1 unreadable", "NPor1", "", "\x71", true, {}, true},
+        {"port 2 rate dropped, verification off", "NPort2", "port2.rate", {}, false, {}, false},
+        {"network address dropped",
+         "NEth_Par",
+         "ip_adr",
+         {},
+         true,
+         {kDiffers, "IP-адреса контролера: записано 192.168.1.77, прочитано 192.168.1.20"},
+         false},
+        {"file, port 1 rate dropped",
+         "NWr_Config",
+         "port1.rate",
+         {},
+         true,
+         {kDiffers, "Порт 1: швидкість передачі: записано 57600, прочитано 9600"},
+         false},
+        {"file kept", "NWr_Config", "", {}, true, {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetDevice(c.dropped);
+        ConnSet().cur.VerifyWrites = c.verify;
+        writeThrough(c.item, c.silentCodes);
+
+        EXPECT_TRUE(told(kWritten)) << "the write itself is reported as before";
+        EXPECT_EQ(noticeLines(), c.notice);
+        EXPECT_EQ(told(kNotVerified), c.notVerified);
+        if (!c.verify) {
+            EXPECT_EQ(SentCodes(sim).back(), 0x02) << "nothing is read after the restart";
+        }
     }
 }

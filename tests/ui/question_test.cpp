@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPlainTextEdit>
 
 #include <gtest/gtest.h>
 
@@ -197,6 +198,48 @@ TEST(AppOperatorTest, QuestionDuringAnOperationShowsTheNormalCursor)
     EXPECT_EQ(during, Qt::ArrowCursor);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     op.busy(false);
+}
+
+// The notice of a list shows its title and every line as plain text, whatever they hold,
+// with the normal cursor during an operation.
+TEST(AppOperatorTest, ANoticeOfAListShowsEveryLineAsPlainText)
+{
+    AppOperator op;
+    op.busy(true);
+    const QStringList lines = {"Найменування пристрою: записано <b>A</b>, прочитано <i>B</i>",
+                               "Порт 2: швидкість передачі: записано 115200, прочитано 9600"};
+    ModalAnswer answer("BitBtn3");
+    QString shown;
+    Qt::TextFormat titleFormat = Qt::RichText;
+    Qt::CursorShape during = Qt::WaitCursor;
+    answer.inspect = [&](QWidget* d) {
+        shown = d->findChild<QPlainTextEdit*>("Memo1")->toPlainText();
+        titleFormat = d->findChild<QLabel*>("Label1")->textFormat();
+        during = QApplication::overrideCursor()->shape();
+    };
+    op.notice("Пристрій зберіг <b>не</b> те, що записано:", lines);
+    ASSERT_TRUE(answer.answered());
+    EXPECT_EQ(answer.seen().labels.value("Label1"), "Пристрій зберіг <b>не</b> те, що записано:");
+    EXPECT_EQ(titleFormat, Qt::PlainText);
+    EXPECT_EQ(shown, lines.join('\n'));
+    EXPECT_EQ(during, Qt::ArrowCursor);
+    op.busy(false);
+}
+
+// An operator with no list of its own shows the lines under the title in a notice.
+TEST(OperatorTest, ANoticeOfAListFallsBackToTheMessageDialog)
+{
+    struct Recorder final : Operator {
+        bool ask(int kind, const QString& line1, const QString& line2) override
+        {
+            seen << QString::number(kind) << line1 << line2;
+            return true;
+        }
+        void busy(bool) override {}
+        QStringList seen;
+    } recorder;
+    recorder.notice("T", {"a", "b"});
+    EXPECT_EQ(recorder.seen, (QStringList{QString::number(MsgNotice), "T", "a\nb"}));
 }
 
 } // namespace
