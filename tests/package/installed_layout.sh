@@ -113,6 +113,33 @@ for d in CONFIG INI; do
   [ -d "$data/$d" ] || fail "the installed qel2_serv made no $d in $data"
   [ ! -e "$root/usr/bin/$d" ] || fail "the installed qel2_serv wrote $d into /usr/bin"
 done
+
+# qel2_cli reads the settings file of that same directory: a COM port mapped there to the
+# simulator's pseudo-terminal reaches the simulated device. Both run as the same user, who
+# may then open the pseudo-terminal.
+if [ -d "$data/INI" ]; then
+  sim_out=$work/sim.out
+  "${run[@]}" "$root/usr/bin/qel2_sim" --serial --mac 02:00:00:00:00:07 >"$sim_out" 2>&1 &
+  sim=$!
+  pty=""
+  for _ in $(seq 100); do
+    pty=$(head -n 1 "$sim_out")
+    [ -n "$pty" ] && break
+    sleep 0.1
+  done
+  if [ -z "$pty" ]; then
+    fail "qel2_sim --serial printed no pseudo-terminal"
+  else
+    printf '[COM_PORTS]\r\nCOM7=%s\r\n' "$pty" >"$data/INI/qel_conn.ini"
+    [ -z "${run[*]}" ] || chown nobody "$data/INI/qel_conn.ini"
+    mac=$(cd "$home" && "${run[@]}" env -i HOME="$home" PATH=/usr/bin:/bin \
+      "$root/usr/bin/qel2_cli" query --com 7 mac 2>"$work/cli.err") || true
+    grep -qi '02:00:00:00:00:07' <<<"$mac" ||
+      fail "the installed qel2_cli did not use $data/INI/qel_conn.ini: '$mac' $(cat "$work/cli.err")"
+  fi
+  kill "$sim" 2>/dev/null || true
+  wait "$sim" 2>/dev/null || true
+fi
 chmod -R u+w "$root"
 
 [ "$failures" -eq 0 ] || exit 1
