@@ -21,6 +21,7 @@
 #include <QEventLoop>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTextStream>
 #include <QThread>
 
@@ -276,12 +277,17 @@ bool parse(const QStringList& args, Options& o, QString* problem)
     return true;
 }
 
-// The program directory, as the window tool works it out: where this program file is.
+// The program directory, as the window tool works it out: where this program file is, or,
+// when that directory cannot be written (an installed program in /usr/bin), the window
+// tool's per-user data directory, so both programs read the same settings file.
 QString programDir(const QString& arg0)
 {
     QFileInfo info(arg0);
     if (!arg0.contains(QLatin1Char('/')))
         info = QFileInfo(QCoreApplication::applicationFilePath());
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+               QStringLiteral("/qel2_serv/");
     return info.absolutePath() + QLatin1Char('/');
 }
 

@@ -120,7 +120,6 @@ public:
     const std::vector<FoundDevice>& devices() const { return devices_; }
     const SearchReport& report() const { return report_; }
     int elapsedMs() const;
-    int windowMs() const { return options_.windowMs; }
 
     // What the search tried and what came back, a line each: the interfaces and addresses,
     // the requests, the replies taken and ignored (with the reason) and, when nothing was
