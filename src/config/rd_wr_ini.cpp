@@ -60,7 +60,11 @@ void readKeys(const IniFile& ini, ConnSettings& s)
     }
     s.VerifyWrites = ini.readInt(kProgram, "VerifyWrites", s.VerifyWrites ? 1 : 0) != 0;
     s.SearchInterfaces.clear();
-    const QString names = fromCp1251(ini.readString(kProgram, "SearchInterfaces"));
+    // A CR inside the value is read as the blank a write turns it into, so that the list
+    // written back reads the same.
+    QByteArray stored = ini.readString(kProgram, "SearchInterfaces");
+    stored.replace('\r', ' ').replace('\n', ' ');
+    const QString names = fromCp1251(stored);
     for (const QString& name : names.split(QLatin1Char(','))) {
         if (!name.trimmed().isEmpty())
             s.SearchInterfaces << name.trimmed();

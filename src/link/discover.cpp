@@ -304,6 +304,12 @@ void DeviceSearch::readReplies()
     }
 }
 
+void DeviceSearch::feedReply(const QByteArray& datagram, const QHostAddress& from)
+{
+    ++report_.repliesReceived;
+    take(datagram, from, 0);
+}
+
 FoundDevice* DeviceSearch::deviceAt(const QHostAddress& from, int* index)
 {
     for (int i = 0; i < int(devices_.size()); ++i) {

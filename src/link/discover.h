@@ -126,6 +126,12 @@ public:
     // found, the usual causes.
     QStringList explanation() const;
 
+    // Takes one datagram as though it had arrived from `from` on the reply port: it counts in
+    // report().repliesReceived and is taken or ignored as a received one is. A search that is
+    // not running sends no read for a new device, so its configuration reply is then ignored.
+    // Datagrams of any size are accepted. Used by the tests and the fuzz target.
+    void feedReply(const QByteArray& datagram, const QHostAddress& from);
+
 signals:
     void deviceFound(int index);   // a new device, by MAC
     void deviceChanged(int index); // its version or configuration came

@@ -149,6 +149,8 @@ TEST_F(ConnSettingsFile, ProgramGroupOddValues)
         {"verifywrites = 0 \r\n", false, {}},
         {"SearchInterfaces= eth0 , ,wlan0,\r\n", true, {"eth0", "wlan0"}},
         {"SearchInterfaces=,\r\n", true, {}},
+        // A lone CR inside the value reads as the blank a write makes of it.
+        {"SearchInterfaces=eth0\rwlan0,\rlo\r\n", true, {"eth0 wlan0", "lo"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines.constData());
@@ -156,6 +158,12 @@ TEST_F(ConnSettingsFile, ProgramGroupOddValues)
         read();
         EXPECT_EQ(state.cur.VerifyWrites, c.verify);
         EXPECT_EQ(state.cur.SearchInterfaces, c.interfaces);
+        // Written back with the group changed, it reads the same.
+        state.cur.VerifyWrites = !state.cur.VerifyWrites;
+        ASSERT_TRUE(write());
+        ConnSettingsState again;
+        ReadConnSettings(again, path);
+        EXPECT_EQ(again.cur, state.cur);
     }
 }
 

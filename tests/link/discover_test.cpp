@@ -5,6 +5,7 @@
 #include "link/discover.h"
 
 #include "config/cp1251.h"
+#include "sim/datagrams.h"
 #include "support/qt_printers.h"
 #include "support/sim_fleet.h"
 
@@ -330,3 +331,57 @@ TEST_F(DiscoverTest, AStoppedSearchEndsAndKeepsWhatItFound)
 }
 
 } // namespace
+
+// Replies fed one at a time, with no socket: what each sequence leaves in the device list
+// and the report. The search is not running, so a new device is not asked for its
+// configuration and a configuration reply is one nobody asked for.
+TEST(DeviceSearchFeed, SequencesOfRepliesOfAnySize)
+{
+    SimDeviceState device;
+    const auto answer = [&](const QByteArray& request) {
+        return SimAnswerDatagram(device, request).reply;
+    };
+    const auto request = [](const QByteArray& signature, const QByteArray& rest) {
+        QByteArray d = signature + rest;
+        return d + QByteArray(kSimDatagramSize - d.size(), '\0');
+    };
+    const QByteArray first = answer(request(kSimCfgSignature, "\x04"));
+    const QByteArray second = answer(request(kSimModuleSignature, "\x04"));
+    const QByteArray config = answer(request(kSimCfgSignature, QByteArray("\x02\x00\x1A\x2B\x3C\x4D\x5E", 7)));
+    ASSERT_EQ(first.size(), kDatagramSize);
+    ASSERT_EQ(second.size(), kDatagramSize);
+    ASSERT_EQ(config.size(), kDatagramSize);
+
+    struct Case {
+        const char* what;
+        QList<QByteArray> replies;
+        int devices;
+        int version; // of the first device
+        int duplicates;
+        int ignored;
+    };
+    const Case cases[] = {
+        {"first, then second", {first, second}, 1, 39, 0, 0},
+        {"second, then first", {second, first}, 1, 39, 0, 0},
+        {"each twice", {first, first, second, second}, 1, 39, 2, 0},
+        {"configuration not asked for", {second, config}, 1, -1, 0, 1},
+        {"empty, short, long", {{}, first.left(17), second + QByteArray(600, 'x')}, 0, 0, 0, 3},
+        {"one byte short", {second.left(kDatagramSize - 1)}, 0, 0, 0, 1},
+        {"unknown signature", {QByteArray(kDatagramSize, char(0x33))}, 0, 0, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeviceSearch search;
+        for (const QByteArray& r : c.replies)
+            search.feedReply(r, QHostAddress(QStringLiteral("127.0.0.2")));
+        EXPECT_EQ(search.report().repliesReceived, c.replies.size());
+        ASSERT_EQ(int(search.devices().size()), c.devices);
+        if (c.devices > 0) {
+            EXPECT_EQ(search.devices()[0].version, c.version);
+            EXPECT_EQ(search.devices()[0].mac, device.mac);
+            EXPECT_FALSE(search.devices()[0].haveConfig);
+        }
+        EXPECT_EQ(search.report().duplicates, c.duplicates);
+        EXPECT_EQ(int(search.report().ignored.size()), c.ignored);
+    }
+}
