@@ -3,8 +3,8 @@
 // median of 10 searches, and the process CPU time per wall time over a whole 1 s window.
 // The last line reads "search_50_ms=<median> cpu_per_wall=<ratio>".
 
-#include "bench_support.h"
 #include "link/discover.h"
+#include "bench_support.h"
 #include "sim/udp_device.h"
 
 #include <QCoreApplication>

@@ -34,7 +34,10 @@ QByteArray TrimBlanks(const QByteArray& s)
     return s.mid(b, e - b);
 }
 
-QByteArray Fold(const QByteArray& s) { return TrimBlanks(s).toLower(); }
+QByteArray Fold(const QByteArray& s)
+{
+    return TrimBlanks(s).toLower();
+}
 
 // The (section, key) pairs a plain reading of the lines suggests; IniFile decides what they
 // hold, this only chooses which keys to compare.

@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int fed = 0;
     while (pos + 3 <= size && fed < 64) {
         const quint32 from = 0x7F000000u | data[pos];
-        const size_t len = std::min<size_t>(size_t(data[pos + 1]) | size_t(data[pos + 2]) << 8,
-                                            size - pos - 3);
+        const size_t len =
+            std::min<size_t>(size_t(data[pos + 1]) | size_t(data[pos + 2]) << 8, size - pos - 3);
         pos += 3;
         const QByteArray datagram(reinterpret_cast<const char*>(data + pos), qsizetype(len));
         pos += len;

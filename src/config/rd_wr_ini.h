@@ -89,11 +89,10 @@ ConnSettingsState& ConnSet();
 // Reads the settings file into state.cur (missing file, keys or bad values give the
 // defaults; users_num is cut to the 200 records the book holds; names are taken as
 // NameFromFile makes them, so that a write and a read give the same book; VerifyWrites is on
-// unless its key holds 0; SearchInterfaces is the comma-separated list (a CR in it read as a blank) with blanks around each
-// name and empty names dropped) and takes the
-// saved copy. A file that cannot be read (not a regular file, larger than kMaxIniFileSize,
-// no permission) reads as one with every key missing; the next write then refuses to
-// replace it. Never throws.
+// unless its key holds 0; SearchInterfaces is the comma-separated list, a CR in it read as a
+// blank, with blanks around each name and empty names dropped) and takes the saved copy. A
+// file that cannot be read (not a regular file, larger than kMaxIniFileSize, no permission)
+// reads as one with every key missing; the next write then refuses to replace it. Never throws.
 void ReadConnSettings(ConnSettingsState& state, const QString& path);
 
 // Writes the groups of state.cur that differ from the saved copy, in one atomic file

@@ -42,8 +42,8 @@ TFormSearch::TFormSearch(AbonentBook& book, const SearchOptions& options, QWidge
         ui.SearchProgress->setRange(0, window);
         ui.SearchProgress->setValue(elapsed);
         if (search_.running())
-            ui.SearchStatus->setText(QStringLiteral("Пошук... знайдено пристроїв: %1")
-                                         .arg(search_.devices().size()));
+            ui.SearchStatus->setText(
+                QStringLiteral("Пошук... знайдено пристроїв: %1").arg(search_.devices().size()));
     });
     connect(&search_, &DeviceSearch::finished, this, &TFormSearch::searchFinished);
     connect(ui.BtnStop, &QPushButton::clicked, &search_, &DeviceSearch::stop);
@@ -158,7 +158,7 @@ void TFormSearch::BtnAddClick()
             QStringLiteral("Список абонентів заповнений (%1 абонентів)").arg(kMaxAbonents),
             QStringLiteral("Додано: %1, не додано: %2").arg(added).arg(notAdded));
     } else {
-        CurrentOperator().ask(MsgNotice, QStringLiteral("Додано до списку абонентів: %1").arg(added),
-                              QString());
+        CurrentOperator().ask(
+            MsgNotice, QStringLiteral("Додано до списку абонентів: %1").arg(added), QString());
     }
 }

@@ -74,8 +74,8 @@ QList<InterfaceInfo> SystemInterfaces()
         InterfaceInfo info;
         info.name = ni.name();
         const auto flags = ni.flags();
-        info.up = flags.testFlag(QNetworkInterface::IsUp) &&
-                  flags.testFlag(QNetworkInterface::IsRunning);
+        info.up =
+            flags.testFlag(QNetworkInterface::IsUp) && flags.testFlag(QNetworkInterface::IsRunning);
         info.loopback = flags.testFlag(QNetworkInterface::IsLoopBack);
         info.canBroadcast = flags.testFlag(QNetworkInterface::CanBroadcast);
         for (const QNetworkAddressEntry& e : ni.addressEntries()) {
@@ -182,9 +182,8 @@ bool DeviceSearch::start(const SearchOptions& options)
     }
     receive_ = std::make_unique<QUdpSocket>();
     if (!receive_->bind(QHostAddress::AnyIPv4, options_.replyPort)) {
-        report_.bindError = QStringLiteral("UDP-порт %1: %2")
-                                .arg(options_.replyPort)
-                                .arg(receive_->errorString());
+        report_.bindError =
+            QStringLiteral("UDP-порт %1: %2").arg(options_.replyPort).arg(receive_->errorString());
         finish();
         return false;
     }
@@ -193,9 +192,9 @@ bool DeviceSearch::start(const SearchOptions& options)
     for (const SearchTarget& t : report_.targets) {
         auto socket = std::make_unique<QUdpSocket>();
         if (!socket->bind(t.source, 0)) {
-            report_.sendFailures.append(QStringLiteral("%1, адреса %2: %3")
-                                            .arg(t.interfaceName, t.source.toString(),
-                                                 socket->errorString()));
+            report_.sendFailures.append(
+                QStringLiteral("%1, адреса %2: %3")
+                    .arg(t.interfaceName, t.source.toString(), socket->errorString()));
             socket.reset();
         } else if (t.bindToInterface) {
             const QString why = bindToInterface(*socket, t.interfaceName);
@@ -263,9 +262,8 @@ void DeviceSearch::send(const ConfigBlock& request, int targetIndex)
         return;
     QUdpSocket& socket = *send_[size_t(targetIndex)];
     const SearchTarget& t = report_.targets[targetIndex];
-    const qint64 sent =
-        socket.writeDatagram(reinterpret_cast<const char*>(request.data()), kDatagramSize,
-                             t.target, options_.devicePort);
+    const qint64 sent = socket.writeDatagram(reinterpret_cast<const char*>(request.data()),
+                                             kDatagramSize, t.target, options_.devicePort);
     if (sent == kDatagramSize) {
         ++report_.requestsSent;
         return;
@@ -331,9 +329,8 @@ QString DeviceSearch::interfaceOf(const QHostAddress& from, int interfaceIndex) 
     // Without the system's word, the interface whose subnet holds the sender, else the first
     // one the search went out on.
     for (const SearchTarget& t : report_.targets) {
-        if (isIpv4(t.netmask) &&
-            (from.toIPv4Address() & t.netmask.toIPv4Address()) ==
-                (t.source.toIPv4Address() & t.netmask.toIPv4Address()))
+        if (isIpv4(t.netmask) && (from.toIPv4Address() & t.netmask.toIPv4Address()) ==
+                                     (t.source.toIPv4Address() & t.netmask.toIPv4Address()))
             return t.interfaceName;
     }
     return report_.targets.isEmpty() ? QString() : report_.targets.first().interfaceName;
@@ -448,7 +445,8 @@ QStringList DeviceSearch::explanation() const
     }
     out << report_.notes;
     if (report_.targets.isEmpty())
-        out << QStringLiteral("Немає інтерфейсу для пошуку: жоден не працює з широкомовними запитами");
+        out << QStringLiteral(
+            "Немає інтерфейсу для пошуку: жоден не працює з широкомовними запитами");
     if (!report_.bindError.isEmpty())
         out << QStringLiteral("Відповіді не можна отримати: %1").arg(report_.bindError);
     out << QStringLiteral("Надіслано запитів: %1 (дві команди з'єднання на кожну адресу, потім "

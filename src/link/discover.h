@@ -64,10 +64,10 @@ struct FoundDevice {
     std::array<quint8, 6> mac{};
     QHostAddress address; // where its replies came from
     QString interfaceName;
-    int version = -1;         // from the reply to the first connection command; -1 not seen
-    bool haveConfig = false;  // the read was answered; record holds its configuration
-    DeviceConfig record;      // Mac_addres set; box_vers as the conversion sets it
-    int replies = 0;          // datagrams taken from it (duplicates included)
+    int version = -1;        // from the reply to the first connection command; -1 not seen
+    bool haveConfig = false; // the read was answered; record holds its configuration
+    DeviceConfig record;     // Mac_addres set; box_vers as the conversion sets it
+    int replies = 0;         // datagrams taken from it (duplicates included)
 
     QString name() const; // the device name, or empty before its configuration came
     bool supported() const { return version == kSupportedVersion; }

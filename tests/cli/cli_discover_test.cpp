@@ -19,9 +19,9 @@ protected:
     void SetUp() override { ASSERT_TRUE(sims.ok()); }
     CliRun discover(QStringList more = {}) const
     {
-        return RunCli(QStringList{"discover", "--iface", "lo", "--window", "1500",
-                                  "--device-port", QString::number(sims.devicePort),
-                                  "--reply-port", QString::number(sims.replyPort)} +
+        return RunCli(QStringList{"discover", "--iface", "lo", "--window", "1500", "--device-port",
+                                  QString::number(sims.devicePort), "--reply-port",
+                                  QString::number(sims.replyPort)} +
                       more);
     }
     SimFleet sims;
@@ -74,8 +74,8 @@ TEST_F(CliDiscover, InterfacesFromTheSettingsFile)
         f.write("[QEL2_SERV]\r\nSearchInterfaces=" + interfaces + "\r\n");
         return path;
     };
-    const QStringList ports = {"--device-port", QString::number(sims.devicePort),
-                               "--reply-port", QString::number(sims.replyPort)};
+    const QStringList ports = {"--device-port", QString::number(sims.devicePort), "--reply-port",
+                               QString::number(sims.replyPort)};
 
     const CliRun lo = RunCli(QStringList{"discover", "--ini", settings("lo")} + ports);
     EXPECT_EQ(lo.exitCode, 0) << lo.err.toStdString();

@@ -15,9 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
-#include <algorithm>
 #include <set>
 
 namespace
@@ -77,7 +77,9 @@ TEST(PlanSearch, ChosenInterfacesAndWhereEachSends)
         // The loopback interface never gets the limited broadcast: the system would send it
         // out of the default network card.
         {"LoopbackOnly", {"lo"}, {"lo 127.0.0.1>127.255.255.255"}, {}},
-        {"UnknownName", {"lo", "eth9"}, {"lo 127.0.0.1>127.255.255.255"},
+        {"UnknownName",
+         {"lo", "eth9"},
+         {"lo 127.0.0.1>127.255.255.255"},
          {"eth9: такого інтерфейсу немає"}},
         {"OnlyADownInterface", {"wlan0"}, {}, {"wlan0: не працює"}},
     };
@@ -94,9 +96,9 @@ TEST(PlanSearch, ABroadcastAddressMissingIsWorkedOut)
 {
     const QList<InterfaceInfo> one = {
         iface("eth0", true, false, true, {{ip("172.16.4.9"), ip("255.255.252.0"), {}}})};
-    EXPECT_EQ(describe(PlanSearch(one, {})),
-              QStringList({"eth0 172.16.4.9>172.16.7.255",
-                           "eth0 172.16.4.9>255.255.255.255 bound"}));
+    EXPECT_EQ(
+        describe(PlanSearch(one, {})),
+        QStringList({"eth0 172.16.4.9>172.16.7.255", "eth0 172.16.4.9>255.255.255.255 bound"}));
 }
 
 // Simulated devices on 127.0.0.2, 127.0.0.3, ... (see SimFleet) and one search.
@@ -205,8 +207,7 @@ TEST_F(DiscoverTest, ABroadcastOnTheLoopbackInterfaceFindsEveryDevice)
                 answered << d.request;
         }
         std::sort(answered.begin(), answered.end());
-        EXPECT_EQ(answered, QList<SimRequest>({SimRequest::FirstConnect,
-                                               SimRequest::SecondConnect,
+        EXPECT_EQ(answered, QList<SimRequest>({SimRequest::FirstConnect, SimRequest::SecondConnect,
                                                SimRequest::ReadConfig}))
             << i;
     }
@@ -261,7 +262,8 @@ TEST_F(DiscoverTest, MalformedRepliesAreIgnoredAndCounted)
                            "127.0.0.2 284: неправильна довжина: 284 байт замість 285",
                        }));
     const QStringList why = search.explanation();
-    EXPECT_TRUE(why.contains(QStringLiteral("Знайдено пристроїв: 1"))) << why.join('\n').toStdString();
+    EXPECT_TRUE(why.contains(QStringLiteral("Знайдено пристроїв: 1")))
+        << why.join('\n').toStdString();
 }
 
 // An address that cannot be sent from (its interface went away) is reported; the search
@@ -272,8 +274,8 @@ TEST_F(DiscoverTest, AnAddressThatIsGoneLeavesTheOthersSearching)
     SearchOptions o = unicastToEach();
     // 192.0.2.1 (documentation range) is no address of this machine: binding to it fails,
     // so nothing is ever sent from it.
-    o.targets.prepend({QStringLiteral("gone0"), ip("192.0.2.1"), ip("255.255.255.0"),
-                       ip("192.0.2.255"), false});
+    o.targets.prepend(
+        {QStringLiteral("gone0"), ip("192.0.2.1"), ip("255.255.255.0"), ip("192.0.2.255"), false});
     run(o);
     EXPECT_EQ(found(), QStringList({"00:1A:2B:3C:4D:50 127.0.0.2 v39 lo Щит 1"}));
     ASSERT_EQ(search.report().sendFailures.size(), 1);
@@ -310,7 +312,8 @@ TEST_F(DiscoverTest, AReplyPortInUseEndsTheSearchAtOnceAndSaysSo)
     EXPECT_FALSE(search.start(unicastToEach()));
     EXPECT_TRUE(finished);
     EXPECT_FALSE(search.running());
-    EXPECT_TRUE(search.report().bindError.startsWith(QStringLiteral("UDP-порт %1: ").arg(sims.replyPort)))
+    EXPECT_TRUE(
+        search.report().bindError.startsWith(QStringLiteral("UDP-порт %1: ").arg(sims.replyPort)))
         << search.report().bindError.toStdString();
     EXPECT_EQ(search.report().requestsSent, 0);
     EXPECT_EQ(sims[0].requestCount(), 0);
@@ -347,7 +350,8 @@ TEST(DeviceSearchFeed, SequencesOfRepliesOfAnySize)
     };
     const QByteArray first = answer(request(kSimCfgSignature, "\x04"));
     const QByteArray second = answer(request(kSimModuleSignature, "\x04"));
-    const QByteArray config = answer(request(kSimCfgSignature, QByteArray("\x02\x00\x1A\x2B\x3C\x4D\x5E", 7)));
+    const QByteArray config =
+        answer(request(kSimCfgSignature, QByteArray("\x02\x00\x1A\x2B\x3C\x4D\x5E", 7)));
     ASSERT_EQ(first.size(), kDatagramSize);
     ASSERT_EQ(second.size(), kDatagramSize);
     ASSERT_EQ(config.size(), kDatagramSize);

@@ -87,7 +87,7 @@ protected:
             const QTableWidgetItem* tick = table->item(r, 0);
             const QString mark = !(tick->flags() & Qt::ItemIsUserCheckable) ? "-"
                                  : tick->checkState() == Qt::Checked        ? "x"
-                                                                             : ".";
+                                                                            : ".";
             out << QStringLiteral("%1 %2 %3 v%4 [%5]")
                        .arg(mark, table->item(r, 1)->text(), table->item(r, 2)->text(),
                             table->item(r, 3)->text(), table->item(r, 6)->text());
@@ -143,8 +143,8 @@ TEST_F(SearchTest, FoundDevicesAreMarkedAndTheTickedOnesAdded)
                      }));
     ASSERT_EQ(op.asked.size(), 1);
     EXPECT_EQ(op.asked[0].line1, "Додано до списку абонентів: 2");
-    EXPECT_EQ(entries(book), QStringList({"Котельня 127.0.0.3", "Щит 1 127.0.0.2",
-                                          "Щит 3 127.0.0.4"}));
+    EXPECT_EQ(entries(book),
+              QStringList({"Котельня 127.0.0.3", "Щит 1 127.0.0.2", "Щит 3 127.0.0.4"}));
     EXPECT_EQ(afterAdding.filter(QStringLiteral("вже у списку абонентів")).size(), 3)
         << "a second press adds nothing twice";
 }
